@@ -1,0 +1,37 @@
+// Device paths. The handheld's own paths are Windows-style ("\Program Files\Quorin\Quorin.exe")
+// and are mapped into the device root here; nothing else knows where the root is.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace devfs {
+
+// $QUORIN_DEVICE, or $XDG_DATA_HOME/quorin/device (~/.local/share/quorin/device).
+std::filesystem::path deviceRoot();
+// $QUORIN_DESKTOP, or $XDG_DATA_HOME/quorin/desktop.
+std::filesystem::path desktopRoot();
+
+// The object store file (databases and the handheld registry) in the device root.
+std::filesystem::path objectStoreFile();
+// The desktop registry file in the desktop root.
+std::filesystem::path desktopRegistryFile();
+
+// "\Program Files\Quorin\Quorin.exe": where the program lives on the device.
+std::u16string modulePath();
+// The folder of a device path, without the trailing "\" ("\Program Files\Quorin").
+std::u16string folderOf(const std::u16string& devicePath);
+
+// Maps a device path ("\a\b" or "a\b", "\" or "/" separators) to a host path in the device
+// root. ".." components are dropped, so a device path never leaves the root.
+std::filesystem::path toHost(const std::u16string& devicePath);
+
+// The names (not paths) of the files in a device folder that match a pattern with "*" and "?"
+// (case-insensitive, as on the device), sorted.
+std::vector<std::u16string> findFiles(const std::u16string& deviceFolder,
+                                      const std::u16string& pattern);
+// Creates a device folder and its parents; true when it exists afterwards.
+bool createFolder(const std::u16string& deviceFolder);
+
+}  // namespace devfs

@@ -1,0 +1,44 @@
+#include "device_root.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <string>
+
+#include "cedb/cedb.h"
+#include "cedb/faults.h"
+#include "clock/clock.h"
+#include "registry/registry.h"
+#include "registry/registry_faults.h"
+
+namespace testsupport {
+
+TempRoots::TempRoots() {
+    static std::atomic<int> serial{0};
+    base_ = std::filesystem::temp_directory_path() /
+            ("quorin-test-" + std::to_string(getpid()) + "-" + std::to_string(serial++));
+    std::filesystem::remove_all(base_);
+    device_ = base_ / "device";
+    desktop_ = base_ / "desktop";
+    std::filesystem::create_directories(device_);
+    std::filesystem::create_directories(desktop_);
+    setenv("QUORIN_DEVICE", device_.c_str(), 1);
+    setenv("QUORIN_DESKTOP", desktop_.c_str(), 1);
+}
+
+TempRoots::~TempRoots() {
+    resetPlatformState();
+    std::error_code ec;
+    std::filesystem::remove_all(base_, ec);
+}
+
+void resetPlatformState() {
+    cedb::faults::clear();
+    reg::faults::clear();
+    cedb::closeAllVolumes();
+    reg::closeAll();
+    clk::resetDeviceTime();
+}
+
+}  // namespace testsupport

@@ -1,0 +1,36 @@
+// A fresh device root and desktop root for each test, removed afterwards. The platform
+// stand-ins' cached connections, clock and armed faults are reset around every test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace testsupport {
+
+class TempRoots {
+public:
+    TempRoots();
+    ~TempRoots();
+    TempRoots(const TempRoots&) = delete;
+    TempRoots& operator=(const TempRoots&) = delete;
+    const std::filesystem::path& device() const { return device_; }
+    const std::filesystem::path& desktop() const { return desktop_; }
+
+private:
+    std::filesystem::path base_;
+    std::filesystem::path device_;
+    std::filesystem::path desktop_;
+};
+
+// Resets the per-process state of the platform stand-ins (connections, clock, faults).
+void resetPlatformState();
+
+class DeviceTest : public ::testing::Test {
+protected:
+    DeviceTest() { resetPlatformState(); }
+    ~DeviceTest() override { resetPlatformState(); }
+    TempRoots roots;
+};
+
+}  // namespace testsupport
