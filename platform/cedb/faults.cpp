@@ -1,0 +1,58 @@
+#include "faults.h"
+
+#include <mutex>
+#include <vector>
+
+#include "faults_internal.h"
+
+namespace cedb::faults {
+namespace {
+
+struct State {
+    std::mutex mutex;
+    std::vector<Rule> rules;
+    int failures = 0;
+};
+
+State& state() {
+    static State s;
+    return s;
+}
+
+}  // namespace
+
+void arm(const Rule& rule) {
+    std::lock_guard lock(state().mutex);
+    state().rules.push_back(rule);
+}
+
+void clear() {
+    std::lock_guard lock(state().mutex);
+    state().rules.clear();
+    state().failures = 0;
+}
+
+int failuresSoFar() {
+    std::lock_guard lock(state().mutex);
+    return state().failures;
+}
+
+Error check(Op op, const std::u16string& database) {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    for (Rule& r : s.rules) {
+        if (r.times == 0) continue;
+        if (r.op != Op::Any && r.op != op) continue;
+        if (!r.database.empty() && r.database != database) continue;
+        if (r.skip > 0) {
+            --r.skip;
+            continue;
+        }
+        if (r.times > 0) --r.times;
+        ++s.failures;
+        return r.error;
+    }
+    return Error::None;
+}
+
+}  // namespace cedb::faults

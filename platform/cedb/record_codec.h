@@ -1,0 +1,21 @@
+// The stored form of a record: its properties in written order, each as
+// [u32 property id][value], where integers and booleans take 4 bytes, FILETIME 8, and
+// strings and blobs a u32 length (UTF-16 units or bytes) followed by the data. Little-endian.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "cedb.h"
+
+namespace cedb::codec {
+
+bool isKnownType(PropType type);
+// Appends the stored form of one property.
+void encodeProp(const PropVal& prop, std::vector<uint8_t>& out);
+std::vector<uint8_t> encode(const Record& record);
+// Decodes every property, or only those whose ids are listed; nullopt when the data is damaged.
+std::optional<Record> decode(const uint8_t* data, size_t size, const std::vector<uint32_t>& only = {});
+
+}  // namespace cedb::codec

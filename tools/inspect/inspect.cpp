@@ -1,0 +1,300 @@
+#include "inspect.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <iomanip>
+#include <ostream>
+#include <sstream>
+
+#include "cedb/cedb.h"
+#include "registry/registry.h"
+
+namespace inspect {
+namespace {
+
+std::string utf8(const std::u16string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        uint32_t c = s[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
+        }
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | c >> 6);
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | c >> 12);
+            out += char(0x80 | (c >> 6 & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | c >> 18);
+            out += char(0x80 | (c >> 12 & 0x3F));
+            out += char(0x80 | (c >> 6 & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::u16string utf16(const std::string& s) {
+    std::u16string out;
+    for (size_t i = 0; i < s.size();) {
+        uint8_t b = uint8_t(s[i]);
+        uint32_t c;
+        int extra;
+        if (b < 0x80) {
+            c = b, extra = 0;
+        } else if ((b & 0xE0) == 0xC0) {
+            c = b & 0x1F, extra = 1;
+        } else if ((b & 0xF0) == 0xE0) {
+            c = b & 0x0F, extra = 2;
+        } else {
+            c = b & 0x07, extra = 3;
+        }
+        ++i;
+        for (int k = 0; k < extra && i < s.size(); ++k, ++i) c = c << 6 | (uint8_t(s[i]) & 0x3F);
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out += char16_t(0xD800 + (c >> 10));
+            out += char16_t(0xDC00 + (c & 0x3FF));
+        } else {
+            out += char16_t(c);
+        }
+    }
+    return out;
+}
+
+std::string json(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += char(c);
+        }
+    }
+    return out + "\"";
+}
+
+const char* typeName(cedb::PropType t) {
+    switch (t) {
+        case cedb::PropType::I2: return "I2";
+        case cedb::PropType::I4: return "I4";
+        case cedb::PropType::Bool: return "BOOL";
+        case cedb::PropType::UI2: return "UI2";
+        case cedb::PropType::UI4: return "UI4";
+        case cedb::PropType::String: return "LPWSTR";
+        case cedb::PropType::FileTime: return "FILETIME";
+        case cedb::PropType::Blob: return "BLOB";
+    }
+    return "?";
+}
+
+std::string hexId(uint32_t id) {
+    std::ostringstream s;
+    s << "0x" << std::hex << std::setw(8) << std::setfill('0') << id;
+    return s.str();
+}
+
+// A property's value as text; `quoted` gives a JSON value.
+std::string valueText(const cedb::PropVal& p, bool quoted) {
+    switch (p.type()) {
+        case cedb::PropType::String: return quoted ? json(utf8(p.text)) : utf8(p.text);
+        case cedb::PropType::FileTime: {
+            // Calendar fields, as the device stores them (no time zone).
+            uint64_t v = p.fileTime.value();
+            int64_t secs = int64_t(v / 10000000ULL) - 11644473600LL;
+            std::time_t t = std::time_t(secs);
+            std::tm tm{};
+            gmtime_r(&t, &tm);
+            char buf[40];
+            std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", tm.tm_year + 1900,
+                          tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+            std::string text = v == 0 ? std::string("0") : std::string(buf);
+            return quoted ? json(text) : text;
+        }
+        case cedb::PropType::Blob: {
+            std::ostringstream s;
+            for (uint8_t b : p.blob) s << std::hex << std::setw(2) << std::setfill('0') << int(b);
+            return quoted ? json(s.str()) : s.str();
+        }
+        default: return std::to_string(p.number);
+    }
+}
+
+int usage(std::ostream& err) {
+    err << "usage: quorin-inspect [--device DIR] [--desktop DIR] COMMAND\n"
+           "  databases                         list the databases of the object store\n"
+           "  dump NAME [--json]                every record of a database, every property\n"
+           "  reg keys [HKLM|HKCU] [--desktop-registry]\n"
+           "  reg get HKLM|HKCU KEY [VALUE]     the key's values (or one)\n"
+           "  reg set HKLM|HKCU KEY VALUE sz|dword DATA\n";
+    return 2;
+}
+
+int databases(std::ostream& out) {
+    for (cedb::Oid oid : cedb::enumerateDatabases(cedb::objectStore(), 0)) {
+        auto info = cedb::objectInfo(cedb::objectStore(), oid);
+        if (!info) continue;
+        const auto& d = info->database;
+        out << "database " << oid << " " << json(utf8(d.name)) << " type " << d.type << " records "
+            << d.recordCount << " bytes " << d.sizeBytes << " sort";
+        for (const auto& s : d.sortOrders) out << " " << hexId(s.propId) << (s.descending ? "-" : "+");
+        out << "\n";
+    }
+    return 0;
+}
+
+int dump(const std::string& name, bool asJson, std::ostream& out, std::ostream& err) {
+    cedb::Database db;
+    if (!db.open(cedb::objectStore(), utf16(name))) {
+        err << "no database " << json(name) << "\n";
+        return 1;
+    }
+    if (asJson) out << "[";
+    bool firstRecord = true;
+    for (bool ok = db.seekFirst(); ok; ok = db.seekNext()) {
+        auto rec = db.readCurrent();
+        if (!rec) {
+            err << "record " << db.currentOid() << " cannot be read: " << cedb::errorText(cedb::lastError()) << "\n";
+            continue;
+        }
+        if (asJson) {
+            out << (firstRecord ? "" : ",") << "\n {\"oid\": " << db.currentOid() << ", \"props\": [";
+            bool firstProp = true;
+            for (const auto& p : *rec) {
+                out << (firstProp ? "" : ", ") << "{\"id\": " << json(hexId(p.propId)) << ", \"type\": "
+                    << json(typeName(p.type())) << ", \"value\": " << valueText(p, true) << "}";
+                firstProp = false;
+            }
+            out << "]}";
+        } else {
+            out << "record " << db.currentOid() << "\n";
+            for (const auto& p : *rec) {
+                out << "  " << hexId(p.propId) << " " << typeName(p.type()) << " " << valueText(p, false) << "\n";
+            }
+        }
+        firstRecord = false;
+    }
+    if (asJson) out << "\n]\n";
+    return 0;
+}
+
+bool parseHive(const std::string& s, reg::Hive* hive) {
+    if (s == "HKLM" || s == "HKEY_LOCAL_MACHINE") {
+        *hive = reg::Hive::LocalMachine;
+    } else if (s == "HKCU" || s == "HKEY_CURRENT_USER") {
+        *hive = reg::Hive::CurrentUser;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+std::string regValueText(const reg::Value& v) {
+    if (v.type == reg::ValueType::Sz) {
+        std::u16string s;
+        for (size_t i = 0; i + 1 < v.data.size(); i += 2) {
+            char16_t c = char16_t(v.data[i] | v.data[i + 1] << 8);
+            if (!c) break;
+            s += c;
+        }
+        return "REG_SZ " + json(utf8(s)) + " (" + std::to_string(v.data.size()) + " bytes)";
+    }
+    if (v.type == reg::ValueType::Dword && v.data.size() == 4) {
+        uint32_t d = uint32_t(v.data[0]) | uint32_t(v.data[1]) << 8 | uint32_t(v.data[2]) << 16 |
+                     uint32_t(v.data[3]) << 24;
+        return "REG_DWORD " + std::to_string(d);
+    }
+    std::ostringstream s;
+    s << "REG_BINARY ";
+    for (uint8_t b : v.data) s << std::hex << std::setw(2) << std::setfill('0') << int(b);
+    return s.str();
+}
+
+int registry(const std::vector<std::string>& a, reg::Store store, std::ostream& out, std::ostream& err) {
+    if (a.size() < 2) return usage(err);
+    reg::Hive hive = reg::Hive::CurrentUser;
+    if (a[1] == "keys") {
+        std::vector<reg::Hive> hives = {reg::Hive::LocalMachine, reg::Hive::CurrentUser};
+        if (a.size() > 2) {
+            if (!parseHive(a[2], &hive)) return usage(err);
+            hives = {hive};
+        }
+        for (reg::Hive h : hives) {
+            for (const auto& k : reg::keyPaths(h, store)) {
+                out << (h == reg::Hive::LocalMachine ? "HKLM\\" : "HKCU\\") << utf8(k) << "\n";
+            }
+        }
+        return 0;
+    }
+    if (a.size() < 4 || !parseHive(a[2], &hive)) return usage(err);
+    if (a[1] == "get") {
+        auto key = reg::Key::open(hive, utf16(a[3]), store);
+        if (!key) {
+            err << "no key " << json(a[3]) << "\n";
+            return 1;
+        }
+        std::vector<std::u16string> names = key->valueNames();
+        if (a.size() > 4) names = {utf16(a[4])};
+        for (const auto& n : names) {
+            auto v = key->query(n);
+            if (!v) {
+                err << "no value " << json(utf8(n)) << "\n";
+                return 1;
+            }
+            out << json(utf8(n)) << " " << regValueText(*v) << "\n";
+        }
+        return 0;
+    }
+    if (a[1] == "set" && a.size() == 7) {
+        auto key = reg::Key::create(hive, utf16(a[3]), nullptr, store);
+        bool ok = false;
+        if (key && a[5] == "sz") {
+            ok = key->setString(utf16(a[4]), utf16(a[6]));
+        } else if (key && a[5] == "dword") {
+            char* end = nullptr;
+            unsigned long v = std::strtoul(a[6].c_str(), &end, 0);
+            if (!end || *end) return usage(err);
+            ok = key->setDword(utf16(a[4]), uint32_t(v));
+        } else if (key) {
+            return usage(err);
+        }
+        if (!ok) err << "cannot write " << json(a[4]) << "\n";
+        return ok ? 0 : 1;
+    }
+    return usage(err);
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& argsIn, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> args;
+    reg::Store store = reg::Store::Device;
+    for (size_t i = 0; i < argsIn.size(); ++i) {
+        if ((argsIn[i] == "--device" || argsIn[i] == "--desktop") && i + 1 < argsIn.size()) {
+            setenv(argsIn[i] == "--device" ? "QUORIN_DEVICE" : "QUORIN_DESKTOP", argsIn[i + 1].c_str(), 1);
+            ++i;
+        } else if (argsIn[i] == "--desktop-registry") {
+            store = reg::Store::Desktop;
+        } else {
+            args.push_back(argsIn[i]);
+        }
+    }
+    if (args.empty()) return usage(err);
+    if (args[0] == "databases") return databases(out);
+    if (args[0] == "dump" && args.size() >= 2) {
+        return dump(args[1], args.size() > 2 && args[2] == "--json", out, err);
+    }
+    if (args[0] == "reg") return registry(args, store, out, err);
+    return usage(err);
+}
+
+}  // namespace inspect
