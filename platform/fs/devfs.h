@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace devfs {
@@ -33,5 +34,17 @@ std::vector<std::u16string> findFiles(const std::u16string& deviceFolder,
                                       const std::u16string& pattern);
 // Creates a device folder and its parents; true when it exists afterwards.
 bool createFolder(const std::u16string& deviceFolder);
+
+// Whether a name matches a pattern of "*" (any run) and "?" (one character), ignoring case.
+// "*.*" matches every name, as on the device.
+bool matchPattern(std::u16string_view name, std::u16string_view pattern);
+
+// Device texts are UTF-16, host names UTF-8. A lone surrogate or a malformed byte sequence
+// becomes U+FFFD.
+std::string toUtf8(std::u16string_view text);
+std::u16string fromUtf8(std::string_view text);
+// The text with every character upper-cased (full Unicode, one character at a time): the form
+// in which device names compare case-insensitively.
+std::u16string upperCase(std::u16string_view text);
 
 }  // namespace devfs

@@ -29,8 +29,11 @@ std::filesystem::path storeFile(Store store);
 // An open key. Closes itself; close() may be called early.
 class Key {
 public:
-    // Opens an existing key ("Software\Microsoft\Quorinity", "\" separated, case-insensitive).
-    static std::optional<Key> open(Hive hive, const std::u16string& path, Store store = Store::Device);
+    // Opens an existing key ("Software\Microsoft\Quorinity", "\" separated, case-insensitive;
+    // empty parts are skipped, and a path with no part names no key). The key stays bound to
+    // the file it was opened in; once deleted (here or by another process) its calls fail.
+    static std::optional<Key> open(Hive hive, const std::u16string& path,
+                                   Store store = Store::Device);
     // Opens the key, creating it and its parents when missing; `created` tells which happened.
     static std::optional<Key> create(Hive hive, const std::u16string& path, bool* created = nullptr,
                                      Store store = Store::Device);
@@ -45,14 +48,18 @@ public:
     std::optional<Value> query(const std::u16string& name, size_t maxBytes = SIZE_MAX) const;
     // A REG_SZ value as text (up to its first zero); nullopt when missing or of another type.
     std::optional<std::u16string> queryString(const std::u16string& name,
-                                               size_t maxBytes = SIZE_MAX) const;
-    // A REG_DWORD value; nullopt when missing or not 4 bytes.
+                                              size_t maxBytes = SIZE_MAX) const;
+    // A REG_DWORD value; nullopt when missing, of another type or not 4 bytes.
     std::optional<uint32_t> queryDword(const std::u16string& name) const;
 
+    // Creates or replaces a value (names are case-insensitive; a replaced value keeps its place
+    // and first spelling). False, and nothing changed, for a REG_DWORD that is not 4 bytes or a
+    // REG_SZ of an odd number of bytes.
     bool set(const std::u16string& name, const Value& value);
     // REG_SZ, stored with its terminating zero: (characters + 1) x 2 bytes.
     bool setString(const std::u16string& name, const std::u16string& text);
     bool setDword(const std::u16string& name, uint32_t value);
+    // False when there was no such value.
     bool remove(const std::u16string& name);
 
     // The value names, in order of creation.
@@ -66,6 +73,7 @@ private:
 
 // Every key under a hive, as "\"-joined paths in creation order (the inspection tool uses it).
 std::vector<std::u16string> keyPaths(Hive hive, Store store = Store::Device);
+// Deletes a key with its subkeys and their values; false when there was no such key.
 bool deleteKey(Hive hive, const std::u16string& path, Store store = Store::Device);
 
 // The application profile: integers and strings per section, under
