@@ -1,0 +1,56 @@
+#include "store/participant_lists.h"
+
+#include <string>
+
+#include "store/record_image.h"
+
+namespace {
+
+constexpr std::u16string_view kEnd = u"#;";
+
+std::u16string decimal(int32_t n) {
+    const std::string s = std::to_string(n);
+    return std::u16string(s.begin(), s.end());
+}
+
+std::vector<std::u16string> split(std::u16string_view text) {
+    std::vector<std::u16string> tokens;
+    while (!text.empty()) {
+        const size_t semi = text.find(u';');
+        const std::u16string_view token = text.substr(0, semi);
+        if (token == u"#") break;
+        tokens.emplace_back(token);
+        if (semi == std::u16string_view::npos) break;
+        text.remove_prefix(semi + 1);
+    }
+    return tokens;
+}
+
+}  // namespace
+
+std::optional<ParticipantLists> buildParticipantLists(std::span<const Participant> participants) {
+    ParticipantLists lists;
+    for (const Participant& p : participants) {
+        if (p.name.find(u';') != std::u16string::npos || p.name == u"#") return std::nullopt;
+        lists.ids += decimal(p.id);
+        lists.ids += u';';
+        lists.names += p.name;
+        lists.names += u';';
+    }
+    lists.ids += kEnd;
+    // Each text must fit its field with the terminator.
+    constexpr size_t idsCapacity = sizeof(RecordImage::participantIds) / sizeof(char16_t);
+    constexpr size_t namesCapacity = sizeof(RecordImage::participantNames) / sizeof(char16_t);
+    if (lists.ids.size() >= idsCapacity || lists.names.size() >= namesCapacity) return std::nullopt;
+    return lists;
+}
+
+std::vector<std::u16string> splitIdList(std::u16string_view ids) {
+    return split(ids);
+}
+
+std::vector<std::u16string> splitNameList(std::u16string_view names) {
+    std::u16string closed(names);
+    closed += kEnd;
+    return split(closed);
+}

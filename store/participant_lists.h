@@ -1,0 +1,31 @@
+// The participant lists of an appointment: `participantIds` holds each identifier followed by
+// ";" and then "#;" ("11;31;41;#;", or "#;" for none); `participantNames` holds each name
+// followed by ";". Position i of one list belongs to position i of the other.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct Participant {
+    int32_t id = 0;
+    std::u16string name;
+};
+
+struct ParticipantLists {
+    std::u16string ids;
+    std::u16string names;
+};
+
+// Builds both texts, in the order given. nullopt when they could not be read back as they
+// were meant: a name holding ";" or equal to "#" would shift the names against the
+// identifiers, and a list longer than its record field would be cut in the middle of an entry.
+std::optional<ParticipantLists> buildParticipantLists(std::span<const Participant> participants);
+
+// Splits a stored list at ";" up to the token "#". A names list is read with "#;" appended,
+// so both kinds end the same way; text after the last ";" without a "#" is kept as a token.
+std::vector<std::u16string> splitIdList(std::u16string_view ids);
+std::vector<std::u16string> splitNameList(std::u16string_view names);
