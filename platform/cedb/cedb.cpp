@@ -1,6 +1,8 @@
 #include "cedb.h"
 
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -74,10 +76,21 @@ struct Volume {
 struct Registry {
     std::recursive_mutex mutex;
     std::map<std::filesystem::path, std::shared_ptr<Volume>> byPath;
+    pid_t owner = getpid();
 };
 
 Registry& registry() {
     static Registry r;
+    // A forked child must not use (or close) its parent's SQLite connections: it forgets them
+    // without closing and opens its own.
+    if (r.owner != getpid()) {
+        for (auto& [path, vol] : r.byPath) {
+            vol->mounted = false;
+            (void)vol->conn.release();
+        }
+        r.byPath.clear();
+        r.owner = getpid();
+    }
     return r;
 }
 

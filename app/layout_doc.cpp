@@ -1,0 +1,93 @@
+#include "layout_doc.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QWidget>
+
+#include "app/commands.h"
+#include "app/main_view.h"
+#include "app/screens.h"
+#include "resources/strings/string_table.h"
+#include "shell/message_box.h"
+#include "ui/resources.h"
+
+CLayoutDoc::CLayoutDoc() : store_(std::make_unique<CRecordStore>()) {
+    store_->CreateDatabases();
+    store_->OpenDatabase(res::IDS_MAIN_DATABASE, MainHandle);
+    opened_ = true;
+}
+
+CLayoutDoc::~CLayoutDoc() {
+    if (opened_) store_->CloseDatabase(MainHandle);
+}
+
+void CLayoutDoc::HideOtherPanes(MainView& view, int target) {
+    for (int pane = 0; pane < PaneCount; ++pane) {
+        if (pane == target) continue;
+        if (QWidget* w = view.paneWindow(pane)) w->hide();
+    }
+}
+
+bool CLayoutDoc::OnCommand(int id, MainView& view, const Screens& screens) {
+    switch (id) {
+        case cmd::MeetingHistory:
+            HideOtherPanes(view, SchedulePane);
+            view.ShowPane(SchedulePane, BringToFront);
+            if (QWidget* w = view.paneWindow(SchedulePane)) w->show();
+            return true;
+        case cmd::ManagePeople:
+            HideOtherPanes(view, PeoplePane);
+            view.OpenPane(PeoplePane);
+            view.ShowPane(PeoplePane, BringToFront);
+            return true;
+        case cmd::ManageAppointments:
+            HideOtherPanes(view, AppointmentPane);
+            view.OpenPane(AppointmentPane);
+            view.ShowPane(AppointmentPane, BringToFront);
+            return true;
+        case cmd::NewAppointment:
+            OnCommand(cmd::ManageAppointments, view, screens);
+            if (screens.startNewAppointment) {
+                screens.startNewAppointment(view, view.paneWindow(AppointmentPane),
+                                            view.currentName(), view.currentPersonId());
+            }
+            return true;
+        case cmd::EditPerson:
+            if (screens.runPersonEditor) screens.runPersonEditor(view, view.currentPersonId());
+            view.RefreshMainScreens();
+            return true;
+        case cmd::ManageAnniversaries:
+            if (screens.runAnniversaryEditor) {
+                screens.runAnniversaryEditor(view, view.currentName(), view.currentPersonId());
+            }
+            return true;
+        case cmd::DeletePerson:
+            DeleteCurrentPerson(view);
+            return true;
+        case cmd::PersonDetails:
+            if (screens.showPersonDetails) screens.showPersonDetails(view, view.currentPersonId());
+            return true;
+        case cmd::TodaySettings:
+            if (screens.runTodaySettings) screens.runTodaySettings(view);
+            return true;
+        case cmd::Exit:
+            QCoreApplication::exit(0);
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CLayoutDoc::DeleteCurrentPerson(MainView& view) {
+    int answer = shell::messageBox(view.viewWidget(), QStringLiteral("정말 이 사람을 삭제하시겠습니까?"),
+                                   {}, shell::MB_YESNO | shell::MB_ICONQUESTION);
+    if (answer != shell::IDYES) return;
+    RecordImage image{};
+    image.kind = PersonKind;
+    image.id = view.currentPersonId();
+    if (store_->DeleteRecord(image)) {
+        view.RefreshMainScreens();
+    } else {
+        shell::messageBox(view.viewWidget(), ui::loadString(res::IDS_DELETE_FAILED));
+    }
+}

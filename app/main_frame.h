@@ -1,0 +1,60 @@
+// The main frame: the dialog bar at the top with its two buttons, the command bar with menu
+// 128 at the bottom, the view between them, full-screen upkeep and the briefing timers.
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+#include "app/briefing_schedule.h"
+#include "app/screens.h"
+
+class CLayoutDoc;
+class CLayoutView;
+class QMenuBar;
+namespace ui {
+class BitmapButton;
+class MenuResource;
+}  // namespace ui
+
+class CMainFrame : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int SecondTimer = 1;
+    static constexpr int HourTimer = 2;
+
+    CMainFrame(CLayoutDoc& doc, Screens screens, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Builds the frame (timers, settings, view, bars, "DBVol", title, full-screen size).
+    // False when a bar cannot be made; the program then ends.
+    bool OnCreate();
+
+    // A briefing timer fired (SecondTimer or HourTimer); the real timers call this too.
+    void OnTimer(int timerId);
+
+    CLayoutView* view() const { return view_; }
+    QWidget* dialogBar() const { return dialogBar_; }
+    QMenuBar* commandBar() const { return commandBar_; }
+    const BriefingSchedule& briefing() const { return briefing_; }
+    bool isTimerRunning(int timerId) const;
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void SizeForFullScreen();
+    void OnInputPanelChanged();
+
+    CLayoutDoc& doc_;
+    Screens screens_;
+    CLayoutView* view_ = nullptr;
+    QWidget* dialogBar_ = nullptr;
+    QMenuBar* commandBar_ = nullptr;
+    std::unique_ptr<ui::MenuResource> menu_;
+    ui::BitmapButton* appMenuButton_ = nullptr;
+    ui::BitmapButton* taskBarButton_ = nullptr;
+    BriefingSchedule briefing_;
+    int secondTimer_ = 0;  // Qt's ids of the running timers, 0 when stopped
+    int hourTimer_ = 0;
+};
