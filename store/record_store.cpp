@@ -42,13 +42,13 @@ bool walk(cedb::Database& db, uint32_t kind, std::initializer_list<uint32_t> pro
     std::vector<uint32_t> wanted{PropKind};
     wanted.insert(wanted.end(), properties.begin(), properties.end());
     if (!db.seekFirst()) return db.endOfData();
+    cedb::Record rec;  // reused: a walk reads every record into the same storage
     for (;;) {
-        const std::optional<cedb::Record> rec = db.readCurrent(wanted);
-        if (!rec) return false;
-        const PropVal* k = cedb::findProp(*rec, PropKind);
+        if (!db.readCurrent(rec, wanted)) return false;
+        const PropVal* k = cedb::findProp(rec, PropKind);
         if (k && (kind == AnyKind || uint16_t(k->number) == kind)) {
             RecordImage image;
-            for (const PropVal& p : *rec) loadProperty(image, p);
+            for (const PropVal& p : rec) loadProperty(image, p);
             if (!visit(image)) return true;
         }
         if (!db.seekNext()) return db.endOfData();

@@ -459,13 +459,17 @@ struct Database::Impl {
     bool descending = false;
 
     // The fetched page of records in the open sort order and the cursor within it.
+    // The stored properties of every row of a page sit in one buffer, so a page costs one
+    // allocation rather than one per record.
     struct Row {
         Oid oid = 0;
         int64_t n = 1;
         SortValue k = int64_t(0);
-        std::vector<uint8_t> props;
+        size_t offset = 0;
+        size_t size = 0;
     };
     std::vector<Row> page;
+    std::vector<uint8_t> pageData;
     size_t pos = 0;
     bool hasCurrent = false;
     bool eod = false;
@@ -487,7 +491,7 @@ struct Database::Impl {
         return true;
     }
 
-    static Row readRow(sqlite::Statement& q) {
+    static Row readRow(sqlite::Statement& q, std::vector<uint8_t>& data) {
         Row r;
         r.oid = Oid(q.columnInt(0));
         r.n = q.columnInt(1);
@@ -498,9 +502,13 @@ struct Database::Impl {
         }
         size_t n = 0;
         const uint8_t* p = q.columnBlob(3, &n);
-        r.props.assign(p, p + n);
+        r.offset = data.size();
+        r.size = n;
+        data.insert(data.end(), p, p + n);
         return r;
     }
+
+    const uint8_t* propsOf(const Row& r) const { return pageData.data() + r.offset; }
 
     void bindK(sqlite::Statement& q, int index, const SortValue& k) {
         if (auto* i = std::get_if<int64_t>(&k)) {
@@ -532,11 +540,15 @@ struct Database::Impl {
             q.bind(4, int64_t(after->oid));
         }
         std::vector<Row> rows;
+        std::vector<uint8_t> data;
+        rows.reserve(limit);
+        data.reserve(pageData.capacity());
         int rc;
-        while ((rc = q.step()) == SQLITE_ROW) rows.push_back(readRow(q));
+        while ((rc = q.step()) == SQLITE_ROW) rows.push_back(readRow(q, data));
         q.reset();
         if (rc != SQLITE_DONE) return fail(errorFromSqlite(rc));
         page = std::move(rows);
+        pageData = std::move(data);
         pos = 0;
         pageGeneration = vol->generation;
         hasCurrent = !page.empty();
@@ -547,8 +559,9 @@ struct Database::Impl {
 
     bool setSingle(sqlite::Statement& q) {
         std::vector<Row> rows;
+        std::vector<uint8_t> data;
         int rc = q.step();
-        if (rc == SQLITE_ROW) rows.push_back(readRow(q));
+        if (rc == SQLITE_ROW) rows.push_back(readRow(q, data));
         q.reset();
         if (rc != SQLITE_ROW && rc != SQLITE_DONE) return fail(errorFromSqlite(rc));
         if (rows.empty()) {
@@ -558,6 +571,7 @@ struct Database::Impl {
             return fail(Error::NotFound);
         }
         page = std::move(rows);
+        pageData = std::move(data);
         pos = 0;
         hasCurrent = true;
         eod = false;
@@ -570,13 +584,15 @@ struct Database::Impl {
     bool refreshCurrent() {
         if (pageGeneration == vol->generation) return true;
         Row current = page[pos];
+        std::vector<uint8_t> data;
         auto& q = vol->conn->cached(selectColumns() + "WHERE db=? AND oid=?");
         q.bind(1, int64_t(db.oid)).bind(2, int64_t(current.oid));
         bool found = q.step() == SQLITE_ROW;
-        if (found) current = readRow(q);
+        if (found) current = readRow(q, data);
         q.reset();
         // Later rows of the page may be stale too: keep only the current one.
         page.assign(1, current);
+        if (found) pageData = std::move(data);
         pos = 0;
         pageGeneration = vol->generation;
         if (!found) return fail(Error::NotFound);
@@ -704,8 +720,11 @@ bool Database::seekFirstEqual(const PropVal& value) {
     for (size_t i = 0; i < d->db.sort.size(); ++i) {
         if (d->db.sort[i].propId != value.propId || !sortable(value.type())) continue;
         std::string s = std::to_string(i);
-        auto& q = d->vol->conn->cached(d->selectColumns() + "WHERE db=? AND n" + s + "=? AND k" +
-                                       s + "=?" + d->orderBy() + " LIMIT 1");
+        // Its own index finds the few equal records; they are then ordered in the open order.
+        std::string sql = d->selectColumns();
+        sql.insert(sql.find("cedb_records ") + 13, "INDEXED BY cedb_records_s" + s + " ");
+        auto& q = d->vol->conn->cached(sql + "WHERE db=? AND n" + s + "=? AND k" + s + "=?" +
+                                       d->orderBy() + " LIMIT 1");
         q.bind(1, int64_t(d->db.oid));
         bindSortKey(q, 2, &value);
         return d->setSingle(q);
@@ -715,7 +734,7 @@ bool Database::seekFirstEqual(const PropVal& value) {
     while (true) {
         for (; d->pos < d->page.size(); ++d->pos) {
             const auto& row = d->page[d->pos];
-            auto rec = codec::decode(row.props.data(), row.props.size(), {value.propId});
+            auto rec = codec::decode(d->propsOf(row), row.size, {value.propId});
             if (rec && !rec->empty() && rec->front() == value) return true;
         }
         Impl::Row after = d->page.back();
@@ -740,9 +759,19 @@ std::optional<Record> Database::readCurrent(const std::vector<uint32_t>& only) {
     }
     if (!d->refreshCurrent()) return std::nullopt;
     const auto& row = d->page[d->pos];
-    auto rec = codec::decode(row.props.data(), row.props.size(), only);
+    auto rec = codec::decode(d->propsOf(row), row.size, only);
     if (!rec) fail(Error::Corrupt);
     return rec;
+}
+
+bool Database::readCurrent(Record& out, const std::vector<uint32_t>& only) {
+    if (!d->usable()) return false;
+    if (Error e = d->checkFault(faults::Op::Read); e != Error::None) return fail(e);
+    if (!d->hasCurrent) return fail(Error::EndOfData);
+    if (!d->refreshCurrent()) return false;
+    const auto& row = d->page[d->pos];
+    if (!codec::decodeInto(d->propsOf(row), row.size, only, out)) return fail(Error::Corrupt);
+    return true;
 }
 
 Oid Database::currentOid() const { return d->hasCurrent ? d->page[d->pos].oid : 0; }

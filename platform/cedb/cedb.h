@@ -196,6 +196,8 @@ public:
     // Reads the current record: every property, or only those listed (in stored order).
     // Fails with EndOfData when there is no current record.
     std::optional<Record> readCurrent(const std::vector<uint32_t>& only = {});
+    // The same into `out`, reusing its storage (a walk reads every record into one Record).
+    bool readCurrent(Record& out, const std::vector<uint32_t>& only = {});
     Oid currentOid() const;
 
     // Adds a record; returns its identifier or 0. The cursor does not move.

@@ -66,9 +66,15 @@ std::vector<uint8_t> encode(const Record& record) {
 std::optional<Record> decode(const uint8_t* data, size_t size, const std::vector<uint32_t>& only) {
     Record rec;
     rec.reserve(only.empty() ? 32 : only.size());
+    if (!decodeInto(data, size, only, rec)) return std::nullopt;
+    return rec;
+}
+
+bool decodeInto(const uint8_t* data, size_t size, const std::vector<uint32_t>& only, Record& out) {
+    size_t used = 0;
     size_t i = 0;
     while (i < size) {
-        if (size - i < 4) return std::nullopt;
+        if (size - i < 4) return false;
         uint32_t id = get32(data + i);
         i += 4;
         PropType t = propType(id);
@@ -78,18 +84,23 @@ std::optional<Record> decode(const uint8_t* data, size_t size, const std::vector
         } else if (t == PropType::FileTime) {
             len = 8;
         } else if (t == PropType::String || t == PropType::Blob) {
-            if (size - i < 4) return std::nullopt;
+            if (size - i < 4) return false;
             uint64_t n = get32(data + i);
             i += 4;
             len = size_t(t == PropType::String ? n * 2 : n);
         } else {
-            return std::nullopt;
+            return false;
         }
-        if (size - i < len) return std::nullopt;
+        if (size - i < len) return false;
         bool wanted = only.empty() || std::find(only.begin(), only.end(), id) != only.end();
         if (wanted) {
-            PropVal& p = rec.emplace_back();
+            if (used == out.size()) out.emplace_back();
+            PropVal& p = out[used++];
             p.propId = id;
+            p.number = 0;
+            p.fileTime = {};
+            p.text.clear();  // keeps its storage for the next record
+            p.blob.clear();
             const uint8_t* v = data + i;
             if (isNumeric(t)) {
                 p.number = widen(t, get32(v));
@@ -104,7 +115,8 @@ std::optional<Record> decode(const uint8_t* data, size_t size, const std::vector
         }
         i += len;
     }
-    return rec;
+    out.resize(used);
+    return true;
 }
 
 }  // namespace cedb::codec

@@ -17,5 +17,7 @@ void encodeProp(const PropVal& prop, std::vector<uint8_t>& out);
 std::vector<uint8_t> encode(const Record& record);
 // Decodes every property, or only those whose ids are listed; nullopt when the data is damaged.
 std::optional<Record> decode(const uint8_t* data, size_t size, const std::vector<uint32_t>& only = {});
+// The same into `out`, reusing its elements' storage; false when the data is damaged.
+bool decodeInto(const uint8_t* data, size_t size, const std::vector<uint32_t>& only, Record& out);
 
 }  // namespace cedb::codec

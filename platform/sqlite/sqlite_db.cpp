@@ -75,6 +75,13 @@ const uint8_t* Statement::columnBlob(int i, size_t* size) const {
 }
 
 Connection::Connection(const std::filesystem::path& file, int busyTimeoutMs) : file_(file) {
+    // Memory statistics take a global mutex on every allocation; nothing here reads them.
+    // Only possible before SQLite initialises, so the first connection of a process does it.
+    static const bool configured = [] {
+        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        return true;
+    }();
+    (void)configured;
     std::error_code ec;
     if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ec);
     if (sqlite3_open_v2(file.c_str(), &db_,

@@ -163,8 +163,12 @@ TEST_F(CedbTest, WritesDuringAWalkDoNotLoseOrRepeatRecords) {
         ASSERT_TRUE(r);
         int32_t id = int32_t(r->front().number);
         seen.push_back(id);
-        if (id % 2 == 0) ASSERT_TRUE(db.deleteRecord(db.currentOid()));  // the current record
-        if (id == 5) ASSERT_TRUE(db.writeRecord(oids[30], {PropVal::string(0x103, u"y")}));
+        if (id % 2 == 0) {
+            ASSERT_TRUE(db.deleteRecord(db.currentOid()));  // the current record
+        }
+        if (id == 5) {
+            ASSERT_TRUE(db.writeRecord(oids[30], {PropVal::string(0x103, u"y")}));
+        }
     }
     ASSERT_EQ(seen.size(), 40u);
     for (int i = 0; i < 40; ++i) EXPECT_EQ(seen[size_t(i)], i + 1);
