@@ -1,0 +1,21 @@
+#include "controls.h"
+
+#include <QVariant>
+
+namespace ui {
+
+void setControlId(QWidget* widget, int id) {
+    widget->setProperty(kControlIdProperty, id);
+    if (widget->objectName().isEmpty()) widget->setObjectName(QStringLiteral("ctl_%1").arg(id));
+}
+
+int controlId(const QObject* object) {
+    return object->property(kControlIdProperty).toInt();
+}
+
+TemplateDialog::TemplateDialog(int templateId, const QSize& size, QWidget* parent)
+    : QDialog(parent), templateId_(templateId) {
+    setFixedSize(size);
+}
+
+}  // namespace ui
