@@ -42,12 +42,21 @@ bool walk(cedb::Database& db, uint32_t kind, std::initializer_list<uint32_t> pro
     std::vector<uint32_t> wanted{PropKind};
     wanted.insert(wanted.end(), properties.begin(), properties.end());
     if (!db.seekFirst()) return db.endOfData();
-    cedb::Record rec;  // reused: a walk reads every record into the same storage
+    // One record and one image serve the whole walk: only the wanted fields ever change, and
+    // each is overwritten by the next record or cleared when that record lacks it.
+    cedb::Record rec;
+    RecordImage image{};
     for (;;) {
         if (!db.readCurrent(rec, wanted)) return false;
         const PropVal* k = cedb::findProp(rec, PropKind);
         if (k && (kind == AnyKind || uint16_t(k->number) == kind)) {
-            RecordImage image;
+            for (uint32_t id : wanted) {
+                if (!cedb::findProp(rec, id)) {
+                    PropVal empty;
+                    empty.propId = id;
+                    loadProperty(image, empty);
+                }
+            }
             for (const PropVal& p : rec) loadProperty(image, p);
             if (!visit(image)) return true;
         }

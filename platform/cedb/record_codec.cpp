@@ -114,6 +114,8 @@ bool decodeInto(const uint8_t* data, size_t size, const std::vector<uint32_t>& o
             }
         }
         i += len;
+        // Properties are unique in a record: once every wanted one is found, the rest is skipped.
+        if (!only.empty() && used == only.size()) break;
     }
     out.resize(used);
     return true;
