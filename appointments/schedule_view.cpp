@@ -1,0 +1,99 @@
+#include "appointments/schedule_view.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "app/commands.h"
+#include "app/main_view.h"
+#include "people/people_list_wnd.h"
+#include "ui/bitmap_button.h"
+#include "ui/controls.h"
+#include "ui/resources.h"
+
+namespace {
+
+constexpr int kPeopleBackground = 246;
+constexpr int kDateBackground = 247;
+constexpr int kNewPersonUp = 228;
+constexpr int kNewPersonDown = 229;
+
+QRect ltrb(int left, int top, int right, int bottom) {
+    return QRect(left, top, right - left, bottom - top);
+}
+
+}  // namespace
+
+QRect ScheduleTabs::tabRect(int tab) {
+    const int w = Width / Count;
+    return QRect(tab * w, 0, w, Height);
+}
+
+int ScheduleTabs::tabAt(const QPoint& pos) {
+    for (int tab = 0; tab < Count; ++tab) {
+        if (tabRect(tab).contains(pos)) return tab;
+    }
+    return -1;
+}
+
+QString ScheduleTabs::text(int tab) {
+    return tab == 0 ? QStringLiteral("사람") : tab == 1 ? QStringLiteral("날짜") : QString();
+}
+
+CScheduleView::CScheduleView(MainView& view, PersonEditorRunner runEditor, QWidget* parent)
+    : QWidget(parent), view_(view), runEditor_(std::move(runEditor)) {
+    setObjectName(QStringLiteral("CScheduleView"));
+    ui::place(this, ctl::ScheduleTabs, QRect(0, 0, 240, 260));
+
+    list_ = new CPeopleListWnd(view.store(), &view, this);
+    list_->Create(ltrb(10, 35, 90, 230), PeopleListId, NameList, 70);
+    connect(list_, &CPeopleListWnd::historyRefreshRequested, this, &CScheduleView::RefreshHistory);
+
+    // The history and the date tab's month bar and calendar come with their own screens.
+    history_ = ui::addControl<QWidget>(this, HistoryPaneId, ltrb(95, 35, 235, 230));
+    newPerson_ = ui::addControl<ui::BitmapButton>(this, NewPersonButtonId, ltrb(10, 234, 90, 254));
+    newPerson_->loadBitmaps(kNewPersonUp, kNewPersonDown);
+    newPerson_->sizeToContent();
+    connect(newPerson_, &QAbstractButton::clicked, this, &CScheduleView::OnNewPerson);
+    monthBar_ = ui::addControl<QWidget>(this, MonthBarId, ltrb(15, 40, 225, 60));
+    calendar_ = ui::addControl<QWidget>(this, MonthCalendarId, ltrb(0, 33, 239, 240));
+
+    list_->Refresh();
+    setCurrentTab(PeopleTab);
+}
+
+void CScheduleView::setCurrentTab(int tab) {
+    if (tab != PeopleTab && tab != DateTab) return;
+    tab_ = tab;
+    const bool people = tab == PeopleTab;
+    monthBar_->setVisible(!people);
+    calendar_->setVisible(!people);
+    list_->setVisible(people);
+    history_->setVisible(people);
+    newPerson_->setVisible(people);
+    background_ = ui::loadBitmap(people ? kPeopleBackground : kDateBackground);
+    update();
+}
+
+void CScheduleView::RefreshHistory() {
+    historyPersonId_ = list_->GetCurrentId();
+    historyPersonName_ = list_->GetCurrentName();
+}
+
+void CScheduleView::OnNewPerson() {
+    if (runEditor_) runEditor_(view_, 0, true);
+    view_.RefreshMainScreens();
+}
+
+void CScheduleView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    // The picture carries the tabs and the page frame; it is drawn one pixel left and two up
+    // of the window, over the tab control's own border.
+    p.drawPixmap(-1, -2, background_);
+}
+
+void CScheduleView::mousePressEvent(QMouseEvent* event) {
+    const int tab = ScheduleTabs::tabAt(event->position().toPoint());
+    if (tab >= 0 && tab != tab_) setCurrentTab(tab);
+    QWidget::mousePressEvent(event);
+}
