@@ -1,6 +1,5 @@
 // The one place from which the people screens open the anniversary editor for a person. The
-// editor installs itself here; until it does, or when a test installs a recorder, the call
-// goes wherever the installed opener says.
+// anniversary editor installs itself as the opener; tests install a recorder.
 #pragma once
 
 #include <QString>
