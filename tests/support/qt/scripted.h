@@ -72,10 +72,10 @@ public:
     // for it to close and returns its result. Without `work` the dialog is rejected.
     template <class D>
     ScriptedModals& expect(std::function<void(D&)> work = nullptr) {
+        std::function<void(QDialog&)> step;
+        if (work) step = [work](QDialog& d) { work(dynamic_cast<D&>(d)); };
         script_.push_back({typeid(D).name(), [](QDialog& d) { return dynamic_cast<D*>(&d); },
-                           [work](QDialog& d) {
-                               if (work) work(dynamic_cast<D&>(d));
-                           }});
+                           std::move(step)});
         return *this;
     }
 
