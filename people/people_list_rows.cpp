@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "people/category_rows.h"
 #include "store/record_store.h"
 
 namespace {
@@ -28,24 +29,9 @@ void exchangeSort(PeopleRows& rows, size_t first, size_t last) {
 
 }  // namespace
 
-QStringList groupNames(const QString& groups) {
-    QStringList names;
-    qsizetype start = 0;
-    while (start <= groups.size()) {
-        qsizetype comma = groups.indexOf(u',', start);
-        if (comma < 0) comma = groups.size();
-        names.push_back(groups.mid(start, comma - start));
-        start = comma + 1;
-        // Only the joiner's blank goes: a name of its own never loses its first letter, and a
-        // name that begins with a blank keeps it.
-        if (start < groups.size() && groups[start] == u' ') ++start;
-    }
-    return names;
-}
-
 bool inGroup(const QString& groups, const QString& filter) {
     if (groups.isEmpty()) return false;
-    return groupNames(groups).contains(filter, Qt::CaseSensitive);
+    return people::splitGroupList(groups).contains(filter, Qt::CaseSensitive);
 }
 
 std::vector<PersonEntry> loadPersonEntries(CRecordStore& store) {

@@ -44,10 +44,8 @@ struct PersonEntry {
     QString workPhone;
 };
 
-// The names of a group list: split at each ",", the blank that ", " puts after it dropped, so
-// that a name may itself begin with a blank.
-QStringList groupNames(const QString& groups);
-// Whether `filter` is exactly one of the names of `groups`.
+// Whether `filter` is exactly one of the names of the group list `groups` (split as the group
+// choice splits it, so that a name may begin with a blank).
 bool inGroup(const QString& groups, const QString& filter);
 
 // The person records of the store, in stored order. A record that the record operations

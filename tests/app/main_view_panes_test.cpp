@@ -1,0 +1,211 @@
+// The main view's panes as the program wires them: the schedule screen in front after the
+// start, the people panel and the appointment editor opened, stacked and closed by the menu
+// commands, and the person commands on the lists.
+#include <QComboBox>
+#include <QTreeWidget>
+
+#include "app/commands.h"
+#include "app/day_agenda.h"
+#include "app/layout_app.h"
+#include "app/layout_view.h"
+#include "app/main_frame.h"
+#include "appointments/appointment_dlg.h"
+#include "appointments/schedule_view.h"
+#include "cedb/faults.h"
+#include "people/people_list_wnd.h"
+#include "people/people_panel_dlg.h"
+#include "people/person_edit_dlg.h"
+#include "qt/screen_test.h"
+#include "shell/tap_and_hold.h"
+#include "store/record_store.h"
+#include "ui/bitmap_button.h"
+
+Screens makeScreens();
+
+namespace {
+
+class PanesTest : public testsupport::ScreenTest {
+protected:
+    PanesTest() : previousAgenda_(app::setAgendaOpener([](QWidget*) {})) {}
+    ~PanesTest() override { app::setAgendaOpener(previousAgenda_); }
+
+    void SetUp() override {
+        app_ = std::make_unique<CLayoutApp>(makeScreens());
+        ASSERT_TRUE(app_->InitInstance());
+        ASSERT_TRUE(testsupport::showExposed(app_->frame()));
+    }
+    void TearDown() override {
+        testsupport::ScreenTest::TearDown();
+        app_.reset();
+    }
+
+    CLayoutView& view() { return *app_->frame()->view(); }
+    CRecordStore& store() { return view().store(); }
+
+    int addPerson(const char16_t* name) {
+        RecordImage image{};
+        image.kind = PersonKind;
+        setText(image.name, name);
+        EXPECT_TRUE(store().AddRecord(image));
+        return image.id;
+    }
+    bool stored(int id) {
+        RecordImage image{};
+        image.kind = PersonKind;
+        image.id = id;
+        return store().ReadRecord(image);
+    }
+
+    CScheduleView* schedule() {
+        return qobject_cast<CScheduleView*>(view().paneWindow(SchedulePane));
+    }
+    CPeoplePanelDlg* panel() {
+        return qobject_cast<CPeoplePanelDlg*>(view().paneWindow(PeoplePane));
+    }
+
+    ::testing::AssertionResult tapRow(CPeopleListWnd* list, const QString& name) {
+        QTreeWidget* tree = list->listControl();
+        auto items = tree->findItems(name, Qt::MatchExactly);
+        if (items.isEmpty()) return ::testing::AssertionFailure() << "no row";
+        return testsupport::tap(tree->viewport(), tree->visualItemRect(items[0]).center());
+    }
+
+    std::unique_ptr<CLayoutApp> app_;
+
+private:
+    app::AgendaOpener previousAgenda_;
+};
+
+TEST_F(PanesTest, AfterTheStartTheScheduleScreenIsInFrontOnItsPeopleTab) {
+    ASSERT_TRUE(schedule());
+    EXPECT_EQ(view().paneSlot(SchedulePane).rank, 1);
+    EXPECT_EQ(view().paneSlot(PeoplePane).state, -1);
+    EXPECT_EQ(view().paneSlot(AppointmentPane).state, -1);
+    CScheduleView& s = *schedule();
+    EXPECT_TRUE(s.isVisible());
+    EXPECT_EQ(ui::controlId(&s), ctl::ScheduleTabs);
+    EXPECT_EQ(s.geometry(), QRect(0, 0, 240, 260));
+    EXPECT_EQ(s.currentTab(), CScheduleView::PeopleTab);
+    EXPECT_EQ(s.peopleList()->geometry(), QRect(QPoint(10, 35), QPoint(89, 229)));
+    EXPECT_EQ(s.peopleList()->mode(), NameList);
+    EXPECT_EQ(s.peopleList()->shownRows().size(), 1u);  // "No-Name.."
+    EXPECT_EQ(ui::control<QWidget>(&s, CScheduleView::HistoryPaneId)->geometry(),
+              QRect(QPoint(95, 35), QPoint(234, 229)));
+    auto* button = ui::control<ui::BitmapButton>(&s, CScheduleView::NewPersonButtonId);
+    ASSERT_TRUE(button);
+    EXPECT_EQ(button->geometry(), QRect(QPoint(10, 234), QPoint(89, 253)));
+    EXPECT_EQ(button->normalBitmap(), 228);
+    EXPECT_EQ(button->pressedBitmap(), 229);
+    EXPECT_FALSE(ui::control<QWidget>(&s, CScheduleView::MonthCalendarId)->isVisible());
+    EXPECT_FALSE(ui::control<QWidget>(&s, CScheduleView::MonthBarId)->isVisible());
+    EXPECT_FALSE(
+        testsupport::screenshot(app_->frame(), QStringLiteral("main_schedule_people")).isEmpty());
+}
+
+TEST_F(PanesTest, TheTabsShowTheirOwnChildren) {
+    CScheduleView& s = *schedule();
+    ASSERT_TRUE(testsupport::tap(&s, QPoint(180, 15)));
+    EXPECT_EQ(s.currentTab(), CScheduleView::DateTab);
+    EXPECT_FALSE(s.peopleList()->isVisible());
+    EXPECT_FALSE(ui::control<QWidget>(&s, CScheduleView::HistoryPaneId)->isVisible());
+    EXPECT_FALSE(ui::control<QWidget>(&s, CScheduleView::NewPersonButtonId)->isVisible());
+    EXPECT_TRUE(ui::control<QWidget>(&s, CScheduleView::MonthCalendarId)->isVisible());
+    EXPECT_TRUE(ui::control<QWidget>(&s, CScheduleView::MonthBarId)->isVisible());
+    ASSERT_TRUE(testsupport::tap(&s, QPoint(60, 15)));
+    EXPECT_EQ(s.currentTab(), CScheduleView::PeopleTab);
+    EXPECT_TRUE(s.peopleList()->isVisible());
+    EXPECT_FALSE(ui::control<QWidget>(&s, CScheduleView::MonthCalendarId)->isVisible());
+}
+
+TEST_F(PanesTest, ManagingPeopleTwiceCreatesOnePanel) {
+    view().runCommand(cmd::ManagePeople);
+    CPeoplePanelDlg* first = panel();
+    ASSERT_TRUE(first);
+    view().runCommand(cmd::ManagePeople);
+    EXPECT_EQ(panel(), first);
+    EXPECT_EQ(view().findChildren<CPeoplePanelDlg*>().size(), 1);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_FALSE(schedule()->isVisible());
+    EXPECT_EQ(view().paneSlot(PeoplePane).rank, 1);
+    EXPECT_EQ(view().paneSlot(SchedulePane).rank, 2);
+}
+
+TEST_F(PanesTest, DoneInTheAppointmentEditorBringsThePanelBack) {
+    view().runCommand(cmd::ManagePeople);
+    view().runCommand(cmd::ManageAppointments);
+    auto* editor = qobject_cast<CAppointmentDlg*>(view().paneWindow(AppointmentPane));
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->templateId(), 136);
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_FALSE(panel()->isVisible());
+
+    ASSERT_TRUE(testsupport::tap(editor->control<ui::BitmapButton>(CAppointmentDlg::DoneButtonId)));
+    testsupport::processDeferredDeletes();
+    EXPECT_EQ(view().paneSlot(AppointmentPane).state, -1);
+    EXPECT_EQ(view().paneWindow(AppointmentPane), nullptr);
+    EXPECT_EQ(view().findChildren<CAppointmentDlg*>().size(), 0);
+    ASSERT_TRUE(panel());
+    EXPECT_TRUE(panel()->isVisible());
+    EXPECT_EQ(view().paneSlot(PeoplePane).rank, 1);
+    EXPECT_FALSE(schedule()->isVisible());
+
+    // The next command makes the editor afresh.
+    view().runCommand(cmd::ManageAppointments);
+    ASSERT_TRUE(view().paneWindow(AppointmentPane));
+    EXPECT_TRUE(view().paneWindow(AppointmentPane)->isVisible());
+}
+
+TEST_F(PanesTest, DeletingAPersonAsksAndReloadsBothLists) {
+    const int kim = addPerson(u"김유신");
+    const int lee = addPerson(u"이순신");
+    view().RefreshMainScreens();
+    ASSERT_TRUE(tapRow(schedule()->peopleList(), QStringLiteral("이순신")));
+    ASSERT_EQ(view().currentPersonId(), lee);
+    view().runCommand(cmd::ManagePeople);
+    ASSERT_EQ(panel()->peopleList()->shownRows().size(), 2u);
+
+    messages.expect(QStringLiteral("정말 이 사람을 삭제하시겠습니까?"), shell::IDNO);
+    view().runCommand(cmd::DeletePerson);
+    EXPECT_TRUE(stored(lee));
+
+    cedb::faults::arm({cedb::faults::Op::Delete});
+    messages.expect(QStringLiteral("정말 이 사람을 삭제하시겠습니까?"), shell::IDYES)
+        .expect(QStringLiteral("삭제되지 않았습니다. 다시 시도하여 주십시오.."));
+    view().runCommand(cmd::DeletePerson);
+    EXPECT_TRUE(stored(lee));
+    cedb::faults::clear();
+
+    messages.expect(QStringLiteral("정말 이 사람을 삭제하시겠습니까?"), shell::IDYES);
+    view().runCommand(cmd::DeletePerson);
+    EXPECT_FALSE(stored(lee));
+    EXPECT_TRUE(stored(kim));
+    EXPECT_EQ(schedule()->peopleList()->shownRows().size(), 2u);  // 김유신, "No-Name.."
+    EXPECT_EQ(panel()->peopleList()->shownRows().size(), 1u);
+}
+
+TEST_F(PanesTest, TheNewPersonButtonRunsTheEditorThenTheListsReload) {
+    modals.expect<people::CPersonEditDlg>([this](people::CPersonEditDlg& dlg) {
+        EXPECT_EQ(dlg.personId(), 0);
+        addPerson(u"장보고");
+        dlg.reject();
+    });
+    ASSERT_TRUE(
+        testsupport::tap(ui::control<QWidget>(schedule(), CScheduleView::NewPersonButtonId)));
+    EXPECT_EQ(schedule()->peopleList()->shownRows().front().name, QStringLiteral("장보고"));
+}
+
+TEST_F(PanesTest, AHoldOnAPersonOpensThePersonMenuOfTheDocument) {
+    const int kim = addPerson(u"김유신");
+    view().RefreshMainScreens();
+    CPeopleListWnd* list = schedule()->peopleList();
+    QTreeWidget* tree = list->listControl();
+    const QPoint at = tree->visualItemRect(tree->topLevelItem(0)).center();
+    menus.expectChoose(cmd::DeletePerson);
+    messages.expect(QStringLiteral("정말 이 사람을 삭제하시겠습니까?"), shell::IDYES);
+    list->tapAndHold()->trigger(at);
+    EXPECT_FALSE(stored(kim));
+    EXPECT_EQ(list->shownRows().size(), 1u);
+    EXPECT_EQ(schedule()->historyPersonId(), kim);
+}
+
+}  // namespace
