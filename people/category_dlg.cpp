@@ -58,14 +58,6 @@ CCategoryDlg::CCategoryDlg(MainView& view, QWidget* parent)
     connect(nameInput_, &CNameInputWnd::nameEntered, this, &CCategoryDlg::OnNameEntered);
 }
 
-void CCategoryDlg::showEvent(QShowEvent* event) {
-    ui::TemplateDialog::showEvent(event);
-    if (!initialized_) {
-        initialized_ = true;
-        OnInitDialog();
-    }
-}
-
 void CCategoryDlg::OnInitDialog() {
     new_->loadBitmaps(187, 188);
     delete_->loadBitmaps(181, 182);

@@ -46,13 +46,12 @@ public:
     QRect checkBoxRect(int row) const;
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void done(int result) override;
 
 private:
-    void OnInitDialog();
+    void OnInitDialog() override;
     void FillRows();
     void OnNew();
     void OnDelete();
@@ -69,7 +68,6 @@ private:
     QString resultList_;
     QString selectedName_;
     bool changed_ = false;
-    bool initialized_ = false;
 };
 
 }  // namespace people

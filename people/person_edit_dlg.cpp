@@ -134,14 +134,6 @@ QLineEdit* CPersonEditDlg::edit(int id) const {
     return control<QLineEdit>(id);
 }
 
-void CPersonEditDlg::showEvent(QShowEvent* event) {
-    ui::TemplateDialog::showEvent(event);
-    if (!initialized_) {
-        initialized_ = true;
-        OnInitDialog();
-    }
-}
-
 void CPersonEditDlg::OnInitDialog() {
     groups_->loadBitmaps(159, 222);
     update_->loadBitmaps(189, 190);

@@ -56,12 +56,11 @@ public:
     void OnVScroll(int code, int thumb = 0);
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void OnInitDialog();
+    void OnInitDialog() override;
     void LoadPerson();
     PersonForm CollectForm() const;
     void OnUpdate();
@@ -72,7 +71,6 @@ private:
     MainView& view_;
     int personId_ = 0;
     bool isNew_ = true;
-    bool initialized_ = false;
     ui::BitmapButton* groups_;
     ui::BitmapButton* update_;
     ui::BitmapButton* done_;

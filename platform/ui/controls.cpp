@@ -18,4 +18,12 @@ TemplateDialog::TemplateDialog(int templateId, const QSize& size, QWidget* paren
     setFixedSize(size);
 }
 
+void TemplateDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!initialized_) {
+        initialized_ = true;
+        OnInitDialog();
+    }
+}
+
 }  // namespace ui

@@ -70,8 +70,14 @@ protected:
         return ui::addControl<T>(this, id, rect);
     }
 
+    // Runs once, when the dialog is first shown: its controls exist and have their final
+    // geometry, as a template dialog's initialisation expects.
+    virtual void OnInitDialog() {}
+    void showEvent(QShowEvent* event) override;
+
 private:
     int templateId_;
+    bool initialized_ = false;
 };
 
 }  // namespace ui

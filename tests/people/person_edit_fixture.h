@@ -7,39 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/main_view.h"
+#include "recording_main_view.h"
 #include "qt/screen_test.h"
 #include "store/record_store.h"
 #include "strings/string_table.h"
-
-class StandInView : public MainView {
-public:
-    CRecordStore& store() override { return store_; }
-    QWidget* viewWidget() override { return &widget_; }
-    void ShowPane(int, int) override {}
-    void ShowFrontPane() override {}
-    QWidget* paneWindow(int) const override { return nullptr; }
-    QWidget* OpenPane(int) override { return nullptr; }
-    void setCurrentPerson(const QString& name, int personId) override {
-        name_ = name;
-        personId_ = personId;
-    }
-    QString currentName() const override { return name_; }
-    int currentPersonId() const override { return personId_; }
-    void setCurrentItemId(int itemId) override { itemId_ = itemId; }
-    int currentItemId() const override { return itemId_; }
-    void runCommand(int) override {}
-    void RefreshMainScreens() override { ++refreshes; }
-
-    int refreshes = 0;
-
-private:
-    CRecordStore store_;
-    QWidget widget_;
-    QString name_;
-    int personId_ = 0;
-    int itemId_ = 0;
-};
 
 class PeopleScreenTest : public testsupport::ScreenTest {
 protected:
@@ -72,7 +43,8 @@ protected:
         return out;
     }
 
-    StandInView view;
+    CRecordStore store;
+    RecordingMainView view{store};
 };
 
 inline QString qtext(std::u16string_view stored) {
