@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QFile>
 #include <QPainter>
 #include <QPushButton>
 #include <cstdio>
@@ -92,7 +93,14 @@ void HomeScreen::layoutItems() {
 
 void HomeScreen::report() {
     // The picture first: whoever reads the lines may stop the screen at once.
-    if (!options_.screenshot.isEmpty()) grab().save(options_.screenshot, "PNG");
+    if (!options_.screenshot.isEmpty()) {
+        // Written aside and renamed, so a reader never sees half a picture.
+        const QString part = options_.screenshot + QStringLiteral(".part");
+        if (grab().save(part, "PNG")) {
+            QFile::remove(options_.screenshot);
+            QFile::rename(part, options_.screenshot);
+        }
+    }
     if (options_.printLines) {
         const QString lines = problem_.isEmpty() ? ts::windowDescription(item_.hwndCustom)
                                                  : QStringLiteral("(no item) ") + problem_;

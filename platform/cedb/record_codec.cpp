@@ -1,7 +1,9 @@
 #include "record_codec.h"
 
-#include <algorithm>
+#include <bit>
 #include <cstring>
+
+static_assert(std::endian::native == std::endian::little, "texts are copied as stored");
 
 namespace cedb::codec {
 namespace {
@@ -36,8 +38,18 @@ bool isKnownType(PropType t) {
     return isNumeric(t) || t == PropType::String || t == PropType::FileTime || t == PropType::Blob;
 }
 
-void encodeProp(const PropVal& p, std::vector<uint8_t>& out) {
-    put32(out, p.propId);
+namespace {
+
+size_t valueSize(const PropVal& p) {
+    switch (p.type()) {
+        case PropType::FileTime: return 8;
+        case PropType::String: return 4 + p.text.size() * 2;
+        case PropType::Blob: return 4 + p.blob.size();
+        default: return 4;
+    }
+}
+
+void putValue(const PropVal& p, std::vector<uint8_t>& out) {
     PropType t = p.type();
     if (isNumeric(t)) {
         put32(out, uint32_t(p.number));
@@ -46,20 +58,30 @@ void encodeProp(const PropVal& p, std::vector<uint8_t>& out) {
         put32(out, p.fileTime.high);
     } else if (t == PropType::String) {
         put32(out, uint32_t(p.text.size()));
-        for (char16_t c : p.text) {
-            out.push_back(uint8_t(c));
-            out.push_back(uint8_t(c >> 8));
-        }
+        const auto* bytes = reinterpret_cast<const uint8_t*>(p.text.data());
+        out.insert(out.end(), bytes, bytes + p.text.size() * 2);
     } else if (t == PropType::Blob) {
         put32(out, uint32_t(p.blob.size()));
         out.insert(out.end(), p.blob.begin(), p.blob.end());
     }
 }
 
+}  // namespace
+
 std::vector<uint8_t> encode(const Record& record) {
+    // [count] [count x (id, offset of the value from the start of the values)] [values]
+    size_t values = 0;
+    for (const PropVal& p : record) values += valueSize(p);
     std::vector<uint8_t> out;
-    out.reserve(record.size() * 16);
-    for (const PropVal& p : record) encodeProp(p, out);
+    out.reserve(4 + record.size() * 8 + values);
+    put32(out, uint32_t(record.size()));
+    uint32_t offset = 0;
+    for (const PropVal& p : record) {
+        put32(out, p.propId);
+        put32(out, offset);
+        offset += uint32_t(valueSize(p));
+    }
+    for (const PropVal& p : record) putValue(p, out);
     return out;
 }
 
@@ -71,51 +93,57 @@ std::optional<Record> decode(const uint8_t* data, size_t size, const std::vector
 }
 
 bool decodeInto(const uint8_t* data, size_t size, const std::vector<uint32_t>& only, Record& out) {
+    if (size < 4) return false;
+    const size_t count = get32(data);
+    if (count > (size - 4) / 8) return false;
+    const uint8_t* directory = data + 4;
+    const uint8_t* values = directory + count * 8;
+    const size_t valuesSize = size - 4 - count * 8;
+    const uint32_t* want = only.data();
+    const size_t wantCount = only.size();
     size_t used = 0;
-    size_t i = 0;
-    while (i < size) {
-        if (size - i < 4) return false;
-        uint32_t id = get32(data + i);
-        i += 4;
-        PropType t = propType(id);
+    for (size_t e = 0; e < count; ++e) {
+        const uint32_t id = get32(directory + e * 8);
+        // The directory lets a reader that wants a few properties skip the rest unread.
+        bool wanted = wantCount == 0;
+        for (size_t w = 0; w < wantCount && !wanted; ++w) wanted = want[w] == id;
+        if (!wanted) continue;
+        const size_t offset = get32(directory + e * 8 + 4);
+        const PropType t = propType(id);
         size_t len;
+        size_t head = 0;
         if (isNumeric(t)) {
             len = 4;
         } else if (t == PropType::FileTime) {
             len = 8;
         } else if (t == PropType::String || t == PropType::Blob) {
-            if (size - i < 4) return false;
-            uint64_t n = get32(data + i);
-            i += 4;
-            len = size_t(t == PropType::String ? n * 2 : n);
+            if (offset > valuesSize || valuesSize - offset < 4) return false;
+            head = 4;
+            len = size_t(get32(values + offset)) * (t == PropType::String ? 2 : 1);
         } else {
             return false;
         }
-        if (size - i < len) return false;
-        bool wanted = only.empty() || std::find(only.begin(), only.end(), id) != only.end();
-        if (wanted) {
-            if (used == out.size()) out.emplace_back();
-            PropVal& p = out[used++];
-            p.propId = id;
-            p.number = 0;
-            p.fileTime = {};
-            p.text.clear();  // keeps its storage for the next record
-            p.blob.clear();
-            const uint8_t* v = data + i;
-            if (isNumeric(t)) {
-                p.number = widen(t, get32(v));
-            } else if (t == PropType::FileTime) {
-                p.fileTime = {get32(v), get32(v + 4)};
-            } else if (t == PropType::String) {
-                p.text.resize(len / 2);
-                for (size_t k = 0; k < len / 2; ++k) p.text[k] = char16_t(v[2 * k] | v[2 * k + 1] << 8);
-            } else {
-                p.blob.assign(v, v + len);
-            }
+        if (offset > valuesSize || valuesSize - offset < head + len) return false;
+        if (used == out.size()) out.emplace_back();
+        PropVal& p = out[used++];
+        p.propId = id;
+        p.number = 0;
+        p.fileTime = {};
+        p.text.clear();  // keeps its storage for the next record
+        p.blob.clear();
+        const uint8_t* v = values + offset + head;
+        if (t == PropType::FileTime) {
+            p.fileTime = {get32(v), get32(v + 4)};
+        } else if (t == PropType::String) {
+            p.text.resize(len / 2);
+            std::memcpy(p.text.data(), v, len);  // stored little-endian, as held here
+        } else if (t == PropType::Blob) {
+            p.blob.assign(v, v + len);
+        } else {
+            p.number = widen(t, get32(v));
         }
-        i += len;
-        // Properties are unique in a record: once every wanted one is found, the rest is skipped.
-        if (!only.empty() && used == only.size()) break;
+        // Properties are unique in a record: once every wanted one is found, stop.
+        if (used == wantCount) break;
     }
     out.resize(used);
     return true;

@@ -1,5 +1,5 @@
-// The stored form of a record: its properties in written order, each as
-// [u32 property id][value], where integers and booleans take 4 bytes, FILETIME 8, and
+// The stored form of a record: a u32 count, a directory of (u32 property id, u32 offset of its
+// value) in written order, then the values: integers and booleans 4 bytes, FILETIME 8,
 // strings and blobs a u32 length (UTF-16 units or bytes) followed by the data. Little-endian.
 #pragma once
 
@@ -12,8 +12,6 @@
 namespace cedb::codec {
 
 bool isKnownType(PropType type);
-// Appends the stored form of one property.
-void encodeProp(const PropVal& prop, std::vector<uint8_t>& out);
 std::vector<uint8_t> encode(const Record& record);
 // Decodes every property, or only those whose ids are listed; nullopt when the data is damaged.
 std::optional<Record> decode(const uint8_t* data, size_t size, const std::vector<uint32_t>& only = {});

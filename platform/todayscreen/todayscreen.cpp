@@ -55,6 +55,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override {
         if (e->button() != Qt::LeftButton) return;
         const QPoint p = e->position().toPoint();
+        // A stylus dragged off the window and lifted elsewhere is no tap on it.
+        if (!rect().contains(p)) return;
         send(WM_LBUTTONUP, 0, MAKELPARAM(p.x(), p.y()));
     }
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "cedb/faults.h"
+#include "cedb/record_codec.h"
 #include "device_root.h"
 
 using namespace cedb;
@@ -292,6 +293,26 @@ TEST_F(CedbTest, AnotherProcessSeesCommittedRecords) {
     Database db;
     ASSERT_TRUE(db.open(objectStore(), dbOid));
     EXPECT_EQ(walkIds(db).size(), 50u);
+}
+
+}  // namespace
+
+namespace {
+
+// A damaged stored record is reported, never read past its end.
+TEST(RecordCodecTest, EveryTruncationOrWrongLengthIsRefused) {
+    Record rec = {PropVal::ui2(0x223, 20), PropVal::string(0x103, u"홍길동"),
+                  PropVal::filetime(0x120, FileTime{1, 2}), PropVal::bytes(0x13, {1, 2, 3})};
+    std::vector<uint8_t> data = codec::encode(rec);
+    ASSERT_EQ(codec::decode(data.data(), data.size()), rec);
+    for (size_t n = 0; n < data.size(); ++n) {
+        std::vector<uint8_t> cut(data.begin(), data.begin() + std::ptrdiff_t(n));
+        EXPECT_FALSE(codec::decode(cut.data(), cut.size())) << "truncated to " << n;
+    }
+    std::vector<uint8_t> huge = data;
+    huge[4 + 4 * 8 + 4] = 0xFF;  // the name's length, far past the end
+    EXPECT_FALSE(codec::decode(huge.data(), huge.size()));
+    EXPECT_EQ(codec::decode(huge.data(), huge.size(), {makePropId(0x223, PropType::UI2)})->size(), 1u);
 }
 
 }  // namespace

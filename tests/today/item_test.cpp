@@ -171,3 +171,10 @@ TEST(ItemLibrary, ExportsItsEntryPointsAndNothingElse) {
     EXPECT_EQ(reinterpret_cast<ts::PFNCUSTOMINITIALIZEITEM>(init)(&item, ts::handleOf(&home)),
               nullptr);
 }
+
+TEST(ItemTexts, FailuresAndCountsReadAsTheDeviceShowsThem) {
+    EXPECT_EQ(today::headline(-3), QStringLiteral("레코드 Open에 실패했습니다."));
+    EXPECT_EQ(today::headline(-2), QStringLiteral("Database Open에 실패했습니다."));
+    EXPECT_EQ(today::headline(0), QStringLiteral("오늘은 약속이 없습니다."));
+    EXPECT_EQ(today::headline(12), QStringLiteral("오늘의 약속 : 12개가 있습니다."));
+}

@@ -24,8 +24,11 @@ int main(int, char** argv) {
     stdfs::path bin = stdfs::canonical("/proc/self/exe", ec).parent_path();
     if (ec) bin = stdfs::absolute(argv[0]).parent_path();
     stdfs::path exe = devfs::toHost(devfs::modulePath());
-    bool ok = true;
-    if (stdfs::exists(bin / "Quorin")) ok &= link(bin / "Quorin", exe);
+    if (!stdfs::exists(bin / "Quorin")) {
+        std::cerr << "quorin-install: no Quorin beside " << bin << ": build it first\n";
+        return 1;
+    }
+    bool ok = link(bin / "Quorin", exe);
     if (stdfs::exists(bin / "libQuorinToday.so")) {
         ok &= link(bin / "libQuorinToday.so", exe.parent_path() / "QuorinToday.dll");
     }
