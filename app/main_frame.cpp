@@ -128,15 +128,25 @@ void CMainFrame::timerEvent(QTimerEvent* event) {
 }
 
 void CMainFrame::OnTimer(int) {
-    // Ticks wait while the agenda's own loop runs; a top of the hour passed meanwhile is
-    // still seen by the next tick.
-    if (app::isDayAgendaOpen()) return;
+    // A tick that comes while the agenda's own loop runs waits until it closes, as a timer
+    // message would; ticks that pile up meanwhile count once.
+    if (app::isDayAgendaOpen()) {
+        tickWaiting_ = true;
+        return;
+    }
     BriefingSchedule::Tick tick = briefing_.onTick(clk::localTime());
     if (tick.stopSecondTimer && secondTimer_) {
         killTimer(secondTimer_);
         secondTimer_ = 0;
     }
     if (tick.openAgenda) app::OpenDayAgenda(this);
+    RunWaitingTick();
+}
+
+void CMainFrame::RunWaitingTick() {
+    if (!tickWaiting_ || app::isDayAgendaOpen()) return;
+    tickWaiting_ = false;
+    OnTimer(HourTimer);
 }
 
 bool CMainFrame::isTimerRunning(int timerId) const {

@@ -31,6 +31,8 @@ public:
 
     // A briefing timer fired (SecondTimer or HourTimer); the real timers call this too.
     void OnTimer(int timerId);
+    // Handles a tick that came while the day's agenda was open, once it has closed.
+    void RunWaitingTick();
 
     CLayoutView* view() const { return view_; }
     QWidget* dialogBar() const { return dialogBar_; }
@@ -57,4 +59,5 @@ private:
     BriefingSchedule briefing_;
     int secondTimer_ = 0;  // Qt's ids of the running timers, 0 when stopped
     int hourTimer_ = 0;
+    bool tickWaiting_ = false;
 };

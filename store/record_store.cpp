@@ -143,16 +143,21 @@ bool CRecordStore::seekById(uint32_t propId, int32_t value) {
 bool CRecordStore::nextCounter(int32_t* id) {
     if (!OpenDatabase(res::IDS_COUNT_DATABASE, CounterHandle)) return false;
     bool ok = false;
-    if (counter_.seekFirst()) {
-        if (const std::optional<cedb::Record> rec = counter_.readCurrent({PropCounter})) {
-            const PropVal* c = cedb::findProp(*rec, PropCounter);
-            // The counter goes forward before the record is written, and a counter that cannot
-            // go forward gives no identifier: otherwise the next add would hand it out again.
-            if (c && c->number >= 1 && c->number <= kMaxCounter &&
-                counter_.updateCurrent({i4(PropCounter, int32_t(c->number + 1))})) {
-                *id = int32_t(c->number * 10 + 1);
-                ok = true;
-            }
+    // Another process (a second start of the program, the sync provider) may take the same
+    // value between our read and our write: the write is conditional and a lost race reads again.
+    for (int attempt = 0; attempt < 100 && !ok; ++attempt) {
+        if (!counter_.seekFirst()) break;
+        const std::optional<cedb::Record> rec = counter_.readCurrent({PropCounter});
+        if (!rec) break;
+        const PropVal* c = cedb::findProp(*rec, PropCounter);
+        // The counter goes forward before the record is written, and a counter that cannot go
+        // forward gives no identifier: otherwise the next add would hand it out again.
+        if (!c || c->number < 1 || c->number > kMaxCounter) break;
+        if (counter_.updateCurrentIf(*c, {i4(PropCounter, int32_t(c->number + 1))})) {
+            *id = int32_t(c->number * 10 + 1);
+            ok = true;
+        } else if (cedb::lastError() != cedb::Error::Changed) {
+            break;
         }
     }
     CloseDatabase(CounterHandle);

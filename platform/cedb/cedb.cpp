@@ -282,6 +282,7 @@ const char* errorText(Error e) {
         case Error::Busy: return "busy";
         case Error::Corrupt: return "corrupt record";
         case Error::EndOfData: return "end of data";
+        case Error::Changed: return "changed by another writer";
     }
     return "unknown";
 }
@@ -370,6 +371,10 @@ Oid createDatabase(const VolumeId& volume, const std::u16string& name, uint32_t 
 }
 
 Oid findDatabase(const VolumeId& volume, const std::u16string& name) {
+    if (Error e = faults::check(faults::Op::Find, name); e != Error::None) {
+        fail(e);
+        return 0;
+    }
     auto vol = volumeFor(volume);
     if (!vol) return 0;
     auto& q = vol->conn->cached("SELECT oid FROM cedb_databases WHERE name=? COLLATE NOCASE");
@@ -382,6 +387,10 @@ Oid findDatabase(const VolumeId& volume, const std::u16string& name) {
 
 std::vector<Oid> enumerateDatabases(const VolumeId& volume, uint32_t type) {
     std::vector<Oid> out;
+    if (Error e = faults::check(faults::Op::Find, {}); e != Error::None) {
+        fail(e);
+        return out;
+    }
     auto vol = volumeFor(volume);
     if (!vol) return out;
     auto& q = vol->conn->cached(
@@ -393,6 +402,10 @@ std::vector<Oid> enumerateDatabases(const VolumeId& volume, uint32_t type) {
 }
 
 std::optional<ObjectInfo> objectInfo(const VolumeId& volume, Oid oid) {
+    if (Error e = faults::check(faults::Op::Find, {}); e != Error::None) {
+        fail(e);
+        return std::nullopt;
+    }
     auto vol = volumeFor(volume);
     if (!vol) return std::nullopt;
     ObjectInfo info;
@@ -601,8 +614,9 @@ struct Database::Impl {
 
     Error checkFault(faults::Op op) const { return faults::check(op, db.name); }
 
-    // Read-modify-write of one record inside one transaction.
-    bool write(Oid oid, const Record& props) {
+    // Read-modify-write of one record inside one transaction; with `expected`, only while the
+    // record still holds it.
+    bool write(Oid oid, const Record& props, const PropVal* expected = nullptr) {
         if (!validRecord(props)) return fail(Error::InvalidArgument);
         sqlite::WriteTransaction tx(*vol->conn);
         if (!tx.begun()) return fail(errorFromSqlite(tx.errorCode()));
@@ -618,6 +632,10 @@ struct Database::Impl {
         q.reset();
         if (!found) return fail(Error::NotFound);
         if (!rec) return fail(Error::Corrupt);
+        if (expected) {
+            const PropVal* now = findProp(*rec, expected->propId);
+            if (!now || !(*now == *expected)) return fail(Error::Changed);
+        }
         for (const PropVal& p : props) {
             if (PropVal* old = findProp(*rec, p.propId)) {
                 *old = p;
@@ -819,6 +837,13 @@ bool Database::updateCurrent(const Record& props) {
     if (!d->usable()) return false;
     if (!d->hasCurrent) return fail(Error::EndOfData);
     return writeRecord(d->page[d->pos].oid, props);
+}
+
+bool Database::updateCurrentIf(const PropVal& expected, const Record& props) {
+    if (!d->usable()) return false;
+    if (!d->hasCurrent) return fail(Error::EndOfData);
+    if (Error e = d->checkFault(faults::Op::Update); e != Error::None) return fail(e);
+    return d->write(d->page[d->pos].oid, props, &expected);
 }
 
 bool Database::writeRecord(Oid record, const Record& props) {

@@ -119,6 +119,7 @@ enum class Error {
     Busy,          // another process held the volume past the busy timeout
     Corrupt,       // a stored record could not be decoded
     EndOfData,
+    Changed,       // a conditional write found the record changed by someone else
 };
 Error lastError();
 const char* errorText(Error);
@@ -204,7 +205,11 @@ public:
     Oid addRecord(const Record& props);
     // Replaces the listed properties of the current record in place and appends the new ones.
     bool updateCurrent(const Record& props);
-    // The same for any record of this database, by identifier.
+    // The same, but only while the stored record still holds `expected` (compared whole); fails
+    // with Changed, writing nothing, when another writer got there first. Read, compare and
+    // write are one transaction, so two processes can never both take the same counter value.
+    bool updateCurrentIf(const PropVal& expected, const Record& props);
+    // The same as updateCurrent for any record of this database, by identifier.
     bool writeRecord(Oid record, const Record& props);
     bool deleteRecord(Oid record);
 

@@ -18,6 +18,7 @@ enum class Op {
     Update,  // updateCurrent, writeRecord
     Delete,  // deleteRecord, deleteDatabase
     Mount,
+    Find,    // findDatabase, enumerateDatabases, objectInfo
 };
 
 struct Rule {

@@ -6,6 +6,7 @@
 #include <wctype.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <optional>
 
@@ -30,7 +31,7 @@ fs::path homeDir() {
 }
 
 fs::path dataHome() {
-    // The base directory specification says a relative XDG_DATA_HOME is to be ignored.
+    // A relative XDG_DATA_HOME is to be ignored, as the XDG base directories say.
     fs::path xdg = envOrEmpty("XDG_DATA_HOME");
     if (!xdg.empty() && xdg.is_absolute()) return xdg;
     return homeDir() / ".local" / "share";
@@ -200,9 +201,33 @@ bool matchPattern(std::u16string_view name, std::u16string_view pattern) {
     return pi == p.size();
 }
 
+namespace {
+std::atomic<int> g_failFind{0};
+std::atomic<int> g_failCreate{0};
+
+// Consumes one armed failure; -1 fails until cleared.
+bool failNow(std::atomic<int>& armed) {
+    int n = armed.load();
+    while (n != 0) {
+        if (n < 0 || armed.compare_exchange_weak(n, n - 1)) return true;
+    }
+    return false;
+}
+}  // namespace
+
+void faults::arm(Op op, int times) {
+    (op == Op::FindFiles ? g_failFind : g_failCreate) = times;
+}
+
+void faults::clear() {
+    g_failFind = 0;
+    g_failCreate = 0;
+}
+
 std::vector<std::u16string> findFiles(const std::u16string& deviceFolder,
                                       const std::u16string& pattern) {
     std::vector<std::u16string> names;
+    if (failNow(g_failFind)) return names;
     std::u16string_view pat = upToZero(pattern);
     // A pattern names files in this folder only; a separator would reach into another.
     if (pat.empty() || pat.find_first_of(u"\\/") != std::u16string_view::npos) return names;
@@ -226,6 +251,7 @@ std::vector<std::u16string> findFiles(const std::u16string& deviceFolder,
 }
 
 bool createFolder(const std::u16string& deviceFolder) {
+    if (failNow(g_failCreate)) return false;
     fs::path host = toHost(deviceFolder);
     std::error_code ec;
     fs::create_directories(host, ec);

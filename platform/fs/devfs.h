@@ -47,4 +47,11 @@ std::u16string fromUtf8(std::string_view text);
 // in which device names compare case-insensitively.
 std::u16string upperCase(std::u16string_view text);
 
+// Failures on command, for tests: the next `times` matching calls fail (-1: until clear()).
+namespace faults {
+enum class Op { FindFiles, CreateFolder };
+void arm(Op op, int times = 1);
+void clear();
+}  // namespace faults
+
 }  // namespace devfs

@@ -12,6 +12,7 @@
 #include "app/layout_view.h"
 #include "app/main_frame.h"
 #include "cedb/cedb.h"
+#include "cedb/faults.h"
 #include "clock/clock.h"
 #include "inspect/inspect.h"
 #include "registry/registry.h"
@@ -22,6 +23,8 @@
 #include "store/record_store.h"
 #include "ui/bitmap_button.h"
 #include "ui/controls.h"
+#include "ui/resources.h"
+#include "resources/strings/string_table.h"
 
 namespace {
 
@@ -209,8 +212,7 @@ TEST_F(StartupTest, TheFrameHasItsBarsAndCoversTheTaskBarStrip) {
     ASSERT_TRUE(app.InitInstance());
     CMainFrame& frame = *app.frame();
     ASSERT_TRUE(testsupport::showExposed(&frame));
-    EXPECT_EQ(frame.geometry().top(), 0);
-    EXPECT_EQ(frame.width(), 240);
+    EXPECT_EQ(frame.geometry(), QRect(0, 0, 240, 320));
     EXPECT_FALSE(shell::isTaskBarShown());
     EXPECT_FALSE(shell::isInputPanelOn());
 
@@ -240,8 +242,46 @@ TEST_F(StartupTest, TheFrameHasItsBarsAndCoversTheTaskBarStrip) {
     EXPECT_EQ(menus.shown()[0].title, "File");
     testsupport::screenshot(&frame, "main_frame");
 
-    QTimer::singleShot(0, [&] { frame.view()->runCommand(cmd::Exit); });
+    // "끝내기" chosen from that popup ends the program's loop with code 0.
+    menus.expectChoose(cmd::Exit);
+    QTimer::singleShot(0, [&] { EXPECT_TRUE(testsupport::tap(menuButton)); });
     EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_EQ(menus.shown().back().chosen, cmd::Exit);
+}
+
+TEST_F(StartupTest, ATickWhileTheAgendaIsOpenWaitsUntilItCloses) {
+    clk::setDeviceTime(at(8, 9, 20, 15));
+    clk::freeze(true);
+    { CLayoutApp first; ASSERT_TRUE(first.InitInstance()); }
+    reg::Key::open(reg::Hive::CurrentUser, u"Quorin")->setDword(u"TIME", 10);
+    CLayoutApp app;
+    ASSERT_TRUE(app.InitInstance());
+    CMainFrame& frame = *app.frame();
+    agendaOpenings.clear();
+    // The agenda opened at 10:00:00 stays open past the next tick (the user reads it).
+    app::setAgendaOpener([&](QWidget*) {
+        agendaOpenings.push_back(stamp(clk::localTime()));
+        if (agendaOpenings.size() == 1) {
+            clk::setDeviceTime(at(8, 10, 20, 15));
+            frame.OnTimer(CMainFrame::HourTimer);
+            EXPECT_EQ(agendaOpenings.size(), 1u);  // not a second agenda over the first
+        }
+    });
+    clk::setDeviceTime(at(8, 10, 0, 0));
+    frame.OnTimer(CMainFrame::SecondTimer);
+    // Closed within the briefing hour, the waiting tick opens it once more.
+    EXPECT_EQ(agendaOpenings, (std::vector<std::string>{"08 10:00:00", "08 10:20:15"}));
+}
+
+TEST_F(StartupTest, ADatabaseThatCannotBeOpenedIsReportedByTheScreenThatNeedsIt) {
+    cedb::faults::arm({cedb::faults::Op::OpenDatabase, u"Quorin Database", cedb::Error::NotFound, 0, -1});
+    CLayoutApp app;
+    ASSERT_TRUE(app.InitInstance());  // the program runs on
+    CLayoutView& view = *app.frame()->view();
+    view.setCurrentPerson(QStringLiteral("홍길동"), 11);
+    messages.expect(QStringLiteral("정말 이 사람을 삭제하시겠습니까?"), shell::IDYES)
+        .expect(ui::loadString(res::IDS_DELETE_FAILED));
+    view.runCommand(cmd::DeletePerson);
 }
 
 }  // namespace

@@ -93,6 +93,18 @@ TEST_F(DevFsTest, CreateFolderMakesParents) {
     EXPECT_TRUE(devfs::createFolder(u"\\Program Files\\Quorin\\RoughSketch"));
     touch(roots.device() / "file");
     EXPECT_FALSE(devfs::createFolder(u"\\file\\sub"));
+
+    // Armed failures, for the screens' "cannot make the folder" branches.
+    devfs::faults::arm(devfs::faults::Op::CreateFolder);
+    EXPECT_FALSE(devfs::createFolder(u"\\Other"));
+    EXPECT_FALSE(fs::exists(roots.device() / "Other"));
+    EXPECT_TRUE(devfs::createFolder(u"\\Other"));
+    touch(roots.device() / "Other" / "a.bmp");
+    devfs::faults::arm(devfs::faults::Op::FindFiles, -1);
+    EXPECT_TRUE(devfs::findFiles(u"\\Other", u"*.bmp").empty());
+    EXPECT_TRUE(devfs::findFiles(u"\\Other", u"*.bmp").empty());
+    devfs::faults::clear();
+    EXPECT_EQ(devfs::findFiles(u"\\Other", u"*.bmp").size(), 1u);
 }
 
 TEST(Utf, RoundTripAndRepairsMalformedInput) {

@@ -290,6 +290,55 @@ TEST_F(StoreTest, UpdateEventReportsEachStep) {
     EXPECT_EQ(storedProperty(11, PropName).text, u"");
 }
 
+TEST_F(StoreTest, UpdateEventNamesTheFirstMissingProperty) {
+    // Records lacking one event property each (as a damaged or foreign record would), written
+    // straight into the database with identifiers of their own.
+    const uint32_t fields[] = {PropChangeFlags, PropParticipantIds, PropParticipantNames,
+                               PropStart,       PropEnd,            PropPlace,
+                               PropContent,     PropHasSketch,      PropSketchName};
+    RecordImage full = eventImage(AppointmentKind, u"내용");
+    cedb::Database db;
+    ASSERT_TRUE(db.open(cedb::objectStore(), std::u16string(MainDatabaseName)));
+    int code = UpdateEventNoChangeFlags;
+    for (uint32_t missing : fields) {
+        const int32_t id = 1000 + code * 10 + 1;
+        full.id = full.key = id;
+        cedb::Record props;
+        for (uint32_t propId : RecordProperties) {
+            if (propId != missing) props.push_back(*propertyOf(full, propId));
+        }
+        ASSERT_NE(db.addRecord(props), 0u);
+        RecordImage e = eventImage(AppointmentKind, u"바뀐 내용");
+        e.id = id;
+        EXPECT_EQ(store.UpdateEvent(e), code) << std::hex << missing;
+        EXPECT_EQ(storedProperty(id, PropContent).text, missing == PropContent ? u"" : u"내용");
+        ++code;
+    }
+    EXPECT_EQ(code, UpdateEventNoSketchName + 1);
+}
+
+TEST_F(StoreTest, CreatingADatabaseThatFailsStopsTheFirstRun) {
+    testsupport::resetPlatformState();
+    testsupport::TempRoots fresh;
+    CRecordStore first;
+    failNext(Op::CreateDatabase, MainDatabaseName);
+    EXPECT_FALSE(first.CreateDatabases());
+    EXPECT_FALSE(first.ExistsDatabase(res::IDS_COUNT_DATABASE));
+
+    // The counter database is made but cannot be opened: no counter, no categories.
+    failNext(Op::OpenDatabase, CountDatabaseName);
+    EXPECT_FALSE(first.CreateDatabases());
+    std::vector<std::u16string> categories;
+    first.RefreshCategories(categories);
+    EXPECT_TRUE(categories.empty());
+
+    // The next start finishes the job.
+    EXPECT_TRUE(first.CreateDatabases());
+    EXPECT_EQ(storedCounter(), 1);
+    first.RefreshCategories(categories);
+    EXPECT_EQ(categories.size(), 9u);
+}
+
 TEST_F(StoreTest, DeletingAPersonLeavesTheirAppointmentsAndAnniversaries) {
     ASSERT_TRUE(store.AddPerson(personImage(u"홍길동")));
     RecordImage appointment = eventImage(AppointmentKind, u"회의");

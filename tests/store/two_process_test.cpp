@@ -110,4 +110,23 @@ TEST_F(TwoProcessTest, AWriterKilledWhileAddingLeavesNoDuplicateIdentifier) {
     EXPECT_GT(next.id, ids.back()) << "the counter stayed ahead of every stored identifier";
 }
 
+TEST_F(TwoProcessTest, TwoWritersAtOnceNeverHandOutTheSameIdentifier) {
+    // Two starts of the program adding at the same time race for the counter.
+    const pid_t first = startWriter(60, 10.0);
+    const pid_t second = fork();
+    if (second == 0) addRecordsAndExit(60, 10.0);
+    ASSERT_GT(first, 0);
+    ASSERT_GT(second, 0);
+    for (pid_t writer : {first, second}) {
+        int status = 0;
+        ASSERT_EQ(waitpid(writer, &status, 0), writer);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
+    testsupport::resetPlatformState();
+    CRecordStore reopened;
+    ASSERT_TRUE(reopened.OpenDatabase(res::IDS_MAIN_DATABASE, MainHandle));
+    EXPECT_EQ(checkRecords(), 120u);
+}
+
 }  // namespace

@@ -9,6 +9,7 @@
 #include "cedb/cedb.h"
 #include "cedb/faults.h"
 #include "clock/clock.h"
+#include "fs/devfs.h"
 #include "registry/registry.h"
 #include "registry/registry_faults.h"
 
@@ -35,6 +36,7 @@ TempRoots::~TempRoots() {
 
 void resetPlatformState() {
     cedb::faults::clear();
+    devfs::faults::clear();
     reg::faults::clear();
     cedb::closeAllVolumes();
     reg::closeAll();

@@ -2,11 +2,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iomanip>
 #include <ostream>
 #include <sstream>
 
 #include "cedb/cedb.h"
+#include "fs/devfs.h"
 #include "registry/registry.h"
 
 namespace inspect {
@@ -160,7 +162,8 @@ int dump(const std::string& name, bool asJson, std::ostream& out, std::ostream& 
     }
     if (asJson) out << "[";
     bool firstRecord = true;
-    for (bool ok = db.seekFirst(); ok; ok = db.seekNext()) {
+    bool ok = db.seekFirst();
+    for (; ok; ok = db.seekNext()) {
         auto rec = db.readCurrent();
         if (!rec) {
             err << "record " << db.currentOid() << " cannot be read: " << cedb::errorText(cedb::lastError()) << "\n";
@@ -184,6 +187,10 @@ int dump(const std::string& name, bool asJson, std::ostream& out, std::ostream& 
         firstRecord = false;
     }
     if (asJson) out << "\n]\n";
+    if (!db.endOfData()) {
+        err << "the walk stopped early: " << cedb::errorText(cedb::lastError()) << "\n";
+        return 1;
+    }
     return 0;
 }
 
@@ -289,6 +296,13 @@ int run(const std::vector<std::string>& argsIn, std::ostream& out, std::ostream&
         }
     }
     if (args.empty()) return usage(err);
+    // Looking must not make a device: a mistyped root would otherwise become a new, empty one.
+    std::filesystem::path file =
+        store == reg::Store::Desktop ? devfs::desktopRegistryFile() : devfs::objectStoreFile();
+    if (!std::filesystem::exists(file)) {
+        err << "no device data at " << file.string() << "\n";
+        return 1;
+    }
     if (args[0] == "databases") return databases(out);
     if (args[0] == "dump" && args.size() >= 2) {
         return dump(args[1], args.size() > 2 && args[2] == "--json", out, err);
