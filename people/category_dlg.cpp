@@ -10,6 +10,7 @@
 
 #include "app/main_view.h"
 #include "name_input_wnd.h"
+#include "person_edit_form.h"
 #include "shell/message_box.h"
 #include "store/record_store.h"
 #include "strings/string_table.h"
@@ -167,6 +168,11 @@ void CCategoryDlg::OnNew() {
 
 void CCategoryDlg::OnNameEntered() {
     const QString name = nameInput_->GetText();
+    // The person editor would refuse every group list holding such a name.
+    if (name.contains(u';')) {
+        shell::messageBox(this, refusalMessage(FormRefusal::GroupsHaveSemicolon));
+        return;
+    }
     QStringList texts;
     for (const CategoryRow& row : rows()) texts << row.text;
     const EnteredName what = examineEnteredName(texts, name);

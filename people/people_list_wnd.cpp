@@ -78,11 +78,9 @@ void CPeopleListWnd::Create(const QRect& rect, int id, int mode, int columnWidth
 
     search_edit_ = new QLineEdit(this);
     ui::setControlId(search_edit_, SearchEditId);
-    // A plain one-pixel frame: the style's faint one vanishes against the white page. In mode 1
-    // the frame lies outside the window but for its bottom line, so a hint says what it is for.
+    // A plain one-pixel frame: the style's faint one vanishes against the white page.
     search_edit_->setStyleSheet(
         QStringLiteral("QLineEdit { border: 1px solid rgb(150, 150, 150); padding: 0 2px; }"));
-    search_edit_->setPlaceholderText(QStringLiteral("이름 찾기"));
     connect(search_edit_, &QLineEdit::textChanged, this, [this](const QString& text) {
         search_.setText(text);
         showRows();
@@ -118,13 +116,11 @@ void CPeopleListWnd::Create(const QRect& rect, int id, int mode, int columnWidth
     hold_ = new shell::TapAndHold(list_->viewport());
     connect(hold_, &shell::TapAndHold::held, this, &CPeopleListWnd::onHold);
 
+    // Mode 1 has no image list: its rows show no image.
     if (mode != NameList) {
         const QPixmap strip = ui::loadBitmap(kImageListBitmap);
         images_[0] = strip.copy(0, 0, 16, 16);
         images_[1] = strip.copy(16, 0, 16, 16);
-    } else {
-        // Mode 1 shows the person image on every row, as its one image.
-        images_[0] = ui::loadBitmap(kImageListBitmap).copy(0, 0, 16, 16);
     }
     layoutChildren();
 }
@@ -169,11 +165,7 @@ void CPeopleListWnd::showRows() {
         auto* item = new QTreeWidgetItem(list_);
         item->setText(0, row.name);
         item->setData(0, Qt::UserRole, row.id);
-        if (mode_ == NameList) {
-            item->setIcon(0, images_[0]);
-        } else if (mode_ == Picker && isGroupRowId(row.id)) {
-            item->setIcon(0, images_[1]);
-        }
+        if (mode_ == Picker && isGroupRowId(row.id)) item->setIcon(0, images_[1]);
         if (mode_ == NameAndPhone) item->setText(1, row.phone);
         if (mode_ == Picker) item->setCheckState(0, Qt::Unchecked);
     }
@@ -249,12 +241,13 @@ void CPeopleListWnd::onTap(QTreeWidgetItem* item) {
     const int row = rowOf(item);
     if (row < 0) return;
     currentRow_ = row;
+    // Taken first: the history refresh may reload the rows, and `item` with them.
+    const int id = shownRows()[size_t(row)].id;
+    const QString name = shownRows()[size_t(row)].name;
+    const bool person = trackPerson_ && isPersonRowId(id);
+    if (person) list_->setCurrentItem(item);
     if (history_) emit historyRefreshRequested();
-    const PeopleRow& r = shownRows()[size_t(row)];
-    if (trackPerson_ && isPersonRowId(r.id)) {
-        list_->setCurrentItem(item);
-        if (view_) view_->setCurrentPerson(r.name, r.id);
-    }
+    if (person && view_) view_->setCurrentPerson(name, id);
 }
 
 void CPeopleListWnd::onHold(const QPoint& pos) {

@@ -16,12 +16,12 @@ namespace {
 // The panel fills the main view's client area, between the dialog bar and the command bar.
 constexpr QSize kPanelSize(240, 268);
 
-struct ButtonSpec {
+struct PanelButton {
     int id, up, down;
     QPoint pos;
 };
 // Under the list, left to right: add, edit, delete.
-constexpr ButtonSpec kButtons[] = {
+constexpr PanelButton kButtons[] = {
     {CPeoplePanelDlg::NewButtonId, 187, 188, {41, 216}},
     {CPeoplePanelDlg::EditButtonId, 183, 184, {102, 216}},
     {CPeoplePanelDlg::DeleteButtonId, 181, 182, {163, 216}},
@@ -41,10 +41,9 @@ CPeoplePanelDlg::CPeoplePanelDlg(MainView& view, PersonEditorRunner runEditor, Q
     list_ = new CPeopleListWnd(view.store(), &view, this);
     list_->Create(QRect(QPoint(20, 25), QPoint(224, 204)), ListId, NameAndPhone, 70);
 
-    for (const ButtonSpec& spec : kButtons) {
-        auto* button =
-            ui::addControl<ui::BitmapButton>(this, spec.id, QRect(spec.pos, QSize(40, 20)));
-        button->loadBitmaps(spec.up, spec.down);
+    for (const PanelButton& b : kButtons) {
+        auto* button = ui::addControl<ui::BitmapButton>(this, b.id, QRect(b.pos, QSize(40, 20)));
+        button->loadBitmaps(b.up, b.down);
         button->sizeToContent();
     }
     connect(control<ui::BitmapButton>(NewButtonId), &QAbstractButton::clicked, this,

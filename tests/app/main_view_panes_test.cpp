@@ -2,6 +2,7 @@
 // start, the people panel and the appointment editor opened, stacked and closed by the menu
 // commands, and the person commands on the lists.
 #include <QComboBox>
+#include <QLineEdit>
 #include <QTreeWidget>
 
 #include "app/commands.h"
@@ -192,6 +193,31 @@ TEST_F(PanesTest, TheNewPersonButtonRunsTheEditorThenTheListsReload) {
     ASSERT_TRUE(
         testsupport::tap(ui::control<QWidget>(schedule(), CScheduleView::NewPersonButtonId)));
     EXPECT_EQ(schedule()->peopleList()->shownRows().front().name, QStringLiteral("장보고"));
+}
+
+TEST_F(PanesTest, EditOnThePersonMenuRunsTheEditorForTheCurrentPersonThenTheListsReload) {
+    using namespace people::person_edit;
+    const int kim = addPerson(u"김유신");
+    addPerson(u"이순신");
+    view().RefreshMainScreens();
+    ASSERT_TRUE(tapRow(schedule()->peopleList(), QStringLiteral("김유신")));
+    ASSERT_EQ(view().currentPersonId(), kim);
+
+    modals.expect<people::CPersonEditDlg>([&](people::CPersonEditDlg& dlg) {
+        EXPECT_EQ(dlg.personId(), kim);
+        EXPECT_EQ(dlg.edit(NameEdit)->text(), QStringLiteral("김유신"));
+        dlg.edit(NameEdit)->clear();
+        testsupport::commitText(dlg.edit(NameEdit), QStringLiteral("김춘추"));
+        messages.expect(QStringLiteral("업데이트 되었습니다.."));
+        ASSERT_TRUE(testsupport::tap(dlg.control<ui::BitmapButton>(UpdateButton)));
+        EXPECT_FALSE(dlg.isVisible());
+        EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    });
+    view().runCommand(cmd::EditPerson);
+    EXPECT_EQ(modals.ran().size(), 1);
+    QStringList names;
+    for (const PeopleRow& row : schedule()->peopleList()->shownRows()) names << row.name;
+    EXPECT_EQ(names, (QStringList{QStringLiteral("김춘추"), QStringLiteral("이순신"), NoNameText}));
 }
 
 TEST_F(PanesTest, AHoldOnAPersonOpensThePersonMenuOfTheDocument) {

@@ -215,6 +215,22 @@ TEST_F(CategoryDlgTest, PopupRefusesEmptyNamesAndTheListSeparators) {
     EXPECT_EQ(categories().size(), before);
 }
 
+TEST_F(CategoryDlgTest, ANameWithASemicolonIsRefusedAndNothingStored) {
+    // A stored group list may hold such a name; entered here, it never becomes a category.
+    open(QStringLiteral("A, 친구;동료"));
+    const std::vector<std::u16string> before = categories();
+    const QStringList rowsBefore = rowTexts();
+    for (const QString& bad : {QStringLiteral("가족;친척"), QStringLiteral("친구;동료")}) {
+        ASSERT_TRUE(press(CCategoryDlg::NewButton));
+        messages.expect(QStringLiteral("그룹 이름에는 < ; > 특수문자를 사용하실수 없습니다."));
+        ASSERT_TRUE(enterName(bad));
+    }
+    EXPECT_EQ(categories(), before);
+    EXPECT_EQ(rowTexts(), rowsBefore);
+    ASSERT_TRUE(press(CCategoryDlg::CloseButton));
+    EXPECT_EQ(view.refreshes, 0);
+}
+
 TEST_F(CategoryDlgTest, Screenshot) {
     open(QStringLiteral("VIP, 주요 고객, B"));
     ASSERT_TRUE(tapText(QStringLiteral("주요 고객")));
