@@ -254,10 +254,11 @@ void CPeopleListWnd::onHold(const QPoint& pos) {
     QTreeWidgetItem* item = list_->itemAt(pos);
     const int row = rowOf(item);
     if (row < 0) return;
+    // Taken before the tap: its history refresh may reload the rows.
+    const int id = shownRows()[size_t(row)].id;
     // The press that began the hold was a tap already; a hold recognised on its own is one.
     if (row != currentRow_) onTap(item);
-    const PeopleRow& r = shownRows()[size_t(row)];
-    if (!trackPerson_ || !isPersonRowId(r.id) || !view_) return;
+    if (!trackPerson_ || !isPersonRowId(id) || !view_) return;
     ui::MenuResource menu(128);
     QMenu* person = menu.popup(ui::PersonPopup);
     if (!person) return;
