@@ -2,9 +2,8 @@
 #include <QApplication>
 
 #include "app/layout_app.h"
+#include "app/program_screens.h"
 #include "ui/resources.h"
-
-Screens makeScreens();
 
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);

@@ -1,6 +1,7 @@
 // The screens of this build, as the view and the document open them.
+#include "app/program_screens.h"
+
 #include "app/main_view.h"
-#include "app/screens.h"
 #include "appointments/appointment_dlg.h"
 #include "appointments/schedule_view.h"
 #include "people/people_list_wnd.h"

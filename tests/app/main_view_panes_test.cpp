@@ -8,6 +8,7 @@
 #include "app/commands.h"
 #include "app/day_agenda.h"
 #include "app/layout_app.h"
+#include "app/program_screens.h"
 #include "app/layout_view.h"
 #include "app/main_frame.h"
 #include "appointments/appointment_dlg.h"
@@ -20,8 +21,6 @@
 #include "shell/tap_and_hold.h"
 #include "store/record_store.h"
 #include "ui/bitmap_button.h"
-
-Screens makeScreens();
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include "app/commands.h"
 #include "app/day_agenda.h"
 #include "app/layout_app.h"
+#include "app/program_screens.h"
 #include "app/layout_view.h"
 #include "app/main_frame.h"
 #include "cedb/cedb.h"
@@ -208,7 +209,7 @@ TEST_F(StartupTest, TheFrameTimersOpenTheAgendaAtTheBriefingHour) {
 }
 
 TEST_F(StartupTest, TheFrameHasItsBarsAndCoversTheTaskBarStrip) {
-    CLayoutApp app;
+    CLayoutApp app(makeScreens());
     ASSERT_TRUE(app.InitInstance());
     CMainFrame& frame = *app.frame();
     ASSERT_TRUE(testsupport::showExposed(&frame));
