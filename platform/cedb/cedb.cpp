@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <set>
 #include <mutex>
 #include <random>
 #include <variant>
@@ -65,12 +66,28 @@ Error errorFromSqlite(int rc) {
 // A sort key value as stored in a k<i> column.
 using SortValue = std::variant<int64_t, std::u16string>;
 
+// A cursor that keeps a statement stepping between calls (and so a read snapshot open).
+struct Walker {
+    virtual void endWalk() = 0;
+
+protected:
+    ~Walker() = default;
+};
+
 struct Volume {
     std::unique_ptr<sqlite::Connection> conn;
     VolumeId id;
     bool mounted = true;
     // Bumped by every write of this process, so cursors know their pages may be stale.
     uint64_t generation = 0;
+    // Cursors with an open walk on this connection. A write must end them first: a connection
+    // that still reads an older snapshot cannot become the writer.
+    std::set<Walker*> walkers;
+
+    void endWalks() {
+        auto all = walkers;
+        for (Walker* w : all) w->endWalk();
+    }
 };
 
 struct Registry {
@@ -344,6 +361,7 @@ Oid createDatabase(const VolumeId& volume, const std::u16string& name, uint32_t 
     }
     auto vol = volumeFor(volume);
     if (!vol) return 0;
+    vol->endWalks();
     sqlite::WriteTransaction tx(*vol->conn);
     if (!tx.begun()) {
         fail(errorFromSqlite(tx.errorCode()));
@@ -447,6 +465,7 @@ bool deleteDatabase(const VolumeId& volume, Oid oid) {
     auto db = loadDatabase(*vol, oid);
     if (!db) return fail(Error::NotFound);
     if (Error e = faults::check(faults::Op::Delete, db->name); e != Error::None) return fail(e);
+    vol->endWalks();
     sqlite::WriteTransaction tx(*vol->conn);
     if (!tx.begun()) return fail(errorFromSqlite(tx.errorCode()));
     auto& a = vol->conn->cached("DELETE FROM cedb_records WHERE db=?");
@@ -465,7 +484,7 @@ bool deleteDatabase(const VolumeId& volume, Oid oid) {
 
 // ---------------------------------------------------------------------------------------------
 
-struct Database::Impl {
+struct Database::Impl final : Walker {
     std::shared_ptr<Volume> vol;
     DbRow db;
     int sortIndex = 0;
@@ -488,6 +507,63 @@ struct Database::Impl {
     bool eod = false;
     uint64_t pageGeneration = 0;
     size_t nextPageSize = kFirstPage;
+
+    // A walk from the first record steps this handle's own statement page by page rather than
+    // asking again for each page: one snapshot for the whole walk, and no keyset test per row.
+    // A write by this process ends it; the walk then goes on by keyset from the current record.
+    sqlite::Statement walk;
+    bool walking = false;
+    uint64_t walkGeneration = 0;
+
+    void stopWalk() {
+        if (walking) {
+            walk.reset();
+            vol->walkers.erase(this);
+        }
+        walking = false;
+    }
+    void endWalk() override { stopWalk(); }
+    ~Impl() { stopWalk(); }
+
+    bool startWalk() {
+        stopWalk();
+        if (!walk.valid()) {
+            walk = sqlite::Statement(vol->conn->handle(), selectColumns() + "WHERE db=?1" + orderBy());
+            if (!walk.valid()) return fetch(nullptr, 1);
+        }
+        walk.bind(1, int64_t(db.oid));
+        walking = true;
+        vol->walkers.insert(this);
+        walkGeneration = vol->generation;
+        return stepWalk(1);
+    }
+
+    // Fills the page with up to `limit` records from the walk's statement.
+    bool stepWalk(size_t limit) {
+        std::vector<Row> rows;
+        std::vector<uint8_t> data;
+        rows.reserve(limit);
+        data.reserve(pageData.capacity());
+        int rc = SQLITE_ROW;
+        while (rows.size() < limit && (rc = walk.step()) == SQLITE_ROW) rows.push_back(readRow(walk, data));
+        if (rc != SQLITE_ROW) stopWalk();
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+            hasCurrent = false;
+            return fail(errorFromSqlite(rc));
+        }
+        return setPage(std::move(rows), std::move(data));
+    }
+
+    bool setPage(std::vector<Row>&& rows, std::vector<uint8_t>&& data) {
+        page = std::move(rows);
+        pageData = std::move(data);
+        pos = 0;
+        pageGeneration = vol->generation;
+        hasCurrent = !page.empty();
+        eod = page.empty();
+        if (eod) g_lastError = Error::EndOfData;
+        return hasCurrent;
+    }
 
     std::string selectColumns() const {
         std::string s = std::to_string(sortIndex);
@@ -533,6 +609,7 @@ struct Database::Impl {
 
     // Replaces the page with up to `limit` records; after the given one, or from the start.
     bool fetch(const Row* after, size_t limit) {
+        stopWalk();
         std::string sql = selectColumns() + "WHERE db=?1";
         std::string s = std::to_string(sortIndex);
         if (after) {
@@ -560,17 +637,11 @@ struct Database::Impl {
         while ((rc = q.step()) == SQLITE_ROW) rows.push_back(readRow(q, data));
         q.reset();
         if (rc != SQLITE_DONE) return fail(errorFromSqlite(rc));
-        page = std::move(rows);
-        pageData = std::move(data);
-        pos = 0;
-        pageGeneration = vol->generation;
-        hasCurrent = !page.empty();
-        eod = page.empty();
-        if (eod) g_lastError = Error::EndOfData;
-        return hasCurrent;
+        return setPage(std::move(rows), std::move(data));
     }
 
     bool setSingle(sqlite::Statement& q) {
+        stopWalk();
         std::vector<Row> rows;
         std::vector<uint8_t> data;
         int rc = q.step();
@@ -618,6 +689,7 @@ struct Database::Impl {
     // record still holds it.
     bool write(Oid oid, const Record& props, const PropVal* expected = nullptr) {
         if (!validRecord(props)) return fail(Error::InvalidArgument);
+        vol->endWalks();
         sqlite::WriteTransaction tx(*vol->conn);
         if (!tx.begun()) return fail(errorFromSqlite(tx.errorCode()));
         auto& q = vol->conn->cached("SELECT props FROM cedb_records WHERE db=? AND oid=?");
@@ -706,7 +778,7 @@ bool Database::seekFirst() {
     if (Error e = d->checkFault(faults::Op::Seek); e != Error::None) return fail(e);
     d->nextPageSize = kFirstPage;
     // One record first: a seek by value usually follows at once, and a walk pages in after.
-    return d->fetch(nullptr, 1);
+    return d->startWalk();
 }
 
 bool Database::seekNext() {
@@ -718,9 +790,10 @@ bool Database::seekNext() {
         ++d->pos;
         return true;
     }
-    Impl::Row after = d->page[d->pos];
     size_t limit = d->nextPageSize;
     d->nextPageSize = std::min(d->nextPageSize * 4, kMaxPage);
+    if (d->walking && d->walkGeneration == d->vol->generation) return d->stepWalk(limit);
+    Impl::Row after = d->page[d->pos];
     return d->fetch(&after, limit);
 }
 
@@ -805,6 +878,7 @@ Oid Database::addRecord(const Record& props) {
         return 0;
     }
     auto& vol = *d->vol;
+    vol.endWalks();
     sqlite::WriteTransaction tx(*vol.conn);
     if (!tx.begun()) {
         fail(errorFromSqlite(tx.errorCode()));
@@ -856,6 +930,7 @@ bool Database::deleteRecord(Oid record) {
     if (!d->usable()) return false;
     if (Error e = d->checkFault(faults::Op::Delete); e != Error::None) return fail(e);
     auto& vol = *d->vol;
+    vol.endWalks();
     sqlite::WriteTransaction tx(*vol.conn);
     if (!tx.begun()) return fail(errorFromSqlite(tx.errorCode()));
     auto& st = vol.conn->cached("DELETE FROM cedb_records WHERE db=? AND oid=?");

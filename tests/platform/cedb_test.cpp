@@ -273,6 +273,34 @@ TEST_F(CedbTest, MountedVolumesAreSeparateAndKeepTheirIdentifier) {
     EXPECT_EQ(walkIds(db), std::vector<int32_t>{11});
 }
 
+TEST_F(CedbTest, AWalkLeftOpenDoesNotStopThisProcessWritingAfterAnotherDid) {
+    Oid dbOid = makeDb();
+    Database walker;
+    ASSERT_TRUE(walker.open(objectStore(), dbOid));
+    for (int i = 1; i <= 40; ++i) ASSERT_NE(walker.addRecord(rec(i)), 0u);
+    ASSERT_TRUE(walker.seekFirst());
+    ASSERT_TRUE(walker.seekNext());  // a walk under way, reading one snapshot
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        closeAllVolumes();
+        Database db;
+        _exit(db.open(objectStore(), dbOid) && db.addRecord(rec(1000)) ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    // A write of this process on the same volume, through another handle, while the walk is
+    // open over a snapshot older than the other process's write.
+    Database writer;
+    ASSERT_TRUE(writer.open(objectStore(), dbOid));
+    EXPECT_NE(writer.addRecord(rec(2000)), 0u) << errorText(lastError());
+    size_t rest = 0;
+    while (walker.seekNext()) ++rest;
+    EXPECT_TRUE(walker.endOfData());
+    EXPECT_EQ(rest, 40u);  // 3..40, then the two added after the walk began
+}
+
 TEST_F(CedbTest, AnotherProcessSeesCommittedRecords) {
     Oid dbOid = makeDb();
     closeAllVolumes();
