@@ -510,30 +510,49 @@ struct Database::Impl final : Walker {
 
     // A walk from the first record steps this handle's own statement page by page rather than
     // asking again for each page: one snapshot for the whole walk, and no keyset test per row.
-    // A write by this process ends it; the walk then goes on by keyset from the current record.
+    // Its rows leave their sort keys unread; while such a page is held the cursor is listed
+    // with the volume, so that a write of this process first takes the current record's key
+    // (the write may delete it) and ends the walk. The walk then goes on by keyset.
     sqlite::Statement walk;
-    bool walking = false;
+    bool walking = false;        // the statement is positioned inside the walk
+    bool walkFinished = false;   // the statement reached the last record
+    bool listed = false;         // in vol->walkers
     uint64_t walkGeneration = 0;
 
     void stopWalk() {
-        if (walking) {
-            walk.reset();
-            vol->walkers.erase(this);
-        }
+        if (walking) walk.reset();
         walking = false;
     }
-    void endWalk() override { stopWalk(); }
-    ~Impl() { stopWalk(); }
+    void setListed(bool on) {
+        if (on == listed || !vol) return;
+        if (on) {
+            vol->walkers.insert(this);
+        } else {
+            vol->walkers.erase(this);
+        }
+        listed = on;
+    }
+    void endWalk() override {
+        if (hasCurrent && pos < page.size()) loadSortKey(page[pos]);
+        stopWalk();
+        setListed(false);
+    }
+    ~Impl() {
+        stopWalk();
+        setListed(false);
+    }
 
     bool startWalk() {
         stopWalk();
         if (!walk.valid()) {
-            walk = sqlite::Statement(vol->conn->handle(), selectColumns() + "WHERE db=?1" + orderBy());
+            walk = sqlite::Statement(vol->conn->handle(),
+                                     "SELECT oid, props FROM cedb_records WHERE db=?1" + orderBy());
             if (!walk.valid()) return fetch(nullptr, 1);
         }
         walk.bind(1, int64_t(db.oid));
         walking = true;
-        vol->walkers.insert(this);
+        walkFinished = false;
+        setListed(true);
         walkGeneration = vol->generation;
         return stepWalk(1);
     }
@@ -545,10 +564,16 @@ struct Database::Impl final : Walker {
         rows.reserve(limit);
         data.reserve(pageData.capacity());
         int rc = SQLITE_ROW;
-        while (rows.size() < limit && (rc = walk.step()) == SQLITE_ROW) rows.push_back(readRow(walk, data));
-        if (rc != SQLITE_ROW) stopWalk();
+        while (rows.size() < limit && (rc = walk.step()) == SQLITE_ROW) {
+            rows.push_back(readWalkRow(walk, data));
+        }
+        if (rc != SQLITE_ROW) {
+            stopWalk();
+            walkFinished = rc == SQLITE_DONE;
+        }
         if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
             hasCurrent = false;
+            setListed(false);
             return fail(errorFromSqlite(rc));
         }
         return setPage(std::move(rows), std::move(data));
@@ -578,6 +603,38 @@ struct Database::Impl final : Walker {
         if (!vol) return fail(Error::InvalidArgument);
         if (!vol->mounted) return fail(Error::NotFound);
         return true;
+    }
+
+    // A walk row (oid, props) leaves its sort key unknown (n = -1) until a keyset needs it.
+    static Row readWalkRow(sqlite::Statement& q, std::vector<uint8_t>& data) {
+        Row r;
+        r.oid = Oid(q.columnInt(0));
+        r.n = -1;
+        size_t n = 0;
+        const uint8_t* p = q.columnBlob(1, &n);
+        r.offset = data.size();
+        r.size = n;
+        data.insert(data.end(), p, p + n);
+        return r;
+    }
+
+    // Fills in the sort key of a row read by a walk; false when the record is gone.
+    bool loadSortKey(Row& r) {
+        if (r.n >= 0) return true;
+        std::string s = std::to_string(sortIndex);
+        auto& q = vol->conn->cached("SELECT n" + s + ", k" + s + " FROM cedb_records WHERE oid=?");
+        q.bind(1, int64_t(r.oid));
+        bool found = q.step() == SQLITE_ROW;
+        if (found) {
+            r.n = q.columnInt(0);
+            if (sqlite3_column_type(q.get(), 1) == SQLITE_TEXT) {
+                r.k = q.columnText16(1);
+            } else {
+                r.k = q.columnInt(1);
+            }
+        }
+        q.reset();
+        return found;
     }
 
     static Row readRow(sqlite::Statement& q, std::vector<uint8_t>& data) {
@@ -610,6 +667,7 @@ struct Database::Impl final : Walker {
     // Replaces the page with up to `limit` records; after the given one, or from the start.
     bool fetch(const Row* after, size_t limit) {
         stopWalk();
+        setListed(false);  // these rows carry their sort keys
         std::string sql = selectColumns() + "WHERE db=?1";
         std::string s = std::to_string(sortIndex);
         if (after) {
@@ -642,6 +700,7 @@ struct Database::Impl final : Walker {
 
     bool setSingle(sqlite::Statement& q) {
         stopWalk();
+        setListed(false);
         std::vector<Row> rows;
         std::vector<uint8_t> data;
         int rc = q.step();
@@ -792,8 +851,12 @@ bool Database::seekNext() {
     }
     size_t limit = d->nextPageSize;
     d->nextPageSize = std::min(d->nextPageSize * 4, kMaxPage);
-    if (d->walking && d->walkGeneration == d->vol->generation) return d->stepWalk(limit);
+    if (d->listed && d->walkGeneration == d->vol->generation) {
+        if (d->walking) return d->stepWalk(limit);
+        if (d->walkFinished) return d->setPage({}, {});  // the walk saw the last record
+    }
     Impl::Row after = d->page[d->pos];
+    if (!d->loadSortKey(after)) return fail(Error::NotFound);
     return d->fetch(&after, limit);
 }
 
