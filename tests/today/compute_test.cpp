@@ -37,12 +37,12 @@ cedb::PropVal textProp(uint32_t propId, std::u16string text) {
 
 TEST_F(TodayTest, NothingFallsOnTodayGivesZero) {
     // An empty database is a day without appointments, not a failure to read.
-    EXPECT_EQ(computeToday(kToday), (TodayResult{0, {}}));
+    EXPECT_EQ(computeToday(clk::localTime()), (TodayResult{0, {}}));
     addPerson(u"홍길동");
     addAppointment(dayFromToday(1));
     addAppointment(dayFromToday(-1));
     addAnniversary(u"홍길동", u"생일", date(1990, 3, 15), int(RepeatRule::EveryYear));
-    EXPECT_EQ(computeToday(kToday), (TodayResult{0, {}}));
+    EXPECT_EQ(computeToday(clk::localTime()), (TodayResult{0, {}}));
 }
 
 TEST_F(TodayTest, CountsTodaysAppointmentsAndListsTodaysAnniversary) {
@@ -52,7 +52,7 @@ TEST_F(TodayTest, CountsTodaysAppointmentsAndListsTodaysAnniversary) {
     addAnniversary(u"홍길동", u"생일", date(1990, 3, 14), int(RepeatRule::EveryYear));
     addAppointment(dayFromToday(1));
     addAppointment(kToday);
-    EXPECT_EQ(computeToday(kToday), (TodayResult{2, {u"기념일 : 홍길동님의 생일"}}));
+    EXPECT_EQ(computeToday(clk::localTime()), (TodayResult{2, {u"기념일 : 홍길동님의 생일"}}));
 }
 
 TEST_F(TodayTest, EachRepeatRuleFallsOnItsOwnDays) {
@@ -69,7 +69,7 @@ TEST_F(TodayTest, EachRepeatRuleFallsOnItsOwnDays) {
     addAnniversary(u"I", u"한 번", date(2025, 3, 14), none);
     addAnniversary(u"J", u"알 수 없는 규칙", kToday, 999);
     addAnniversary(u"K", u"하루 간격", date(1601, 1, 2), days, 1);
-    EXPECT_EQ(computeToday(kToday).lines,
+    EXPECT_EQ(computeToday(clk::localTime()).lines,
               (std::vector<std::u16string>{line(u"A", u"7일 간격"), line(u"D", u"매월"),
                                            line(u"F", u"매년"), line(u"H", u"한 번"),
                                            line(u"K", u"하루 간격")}));
@@ -80,7 +80,7 @@ TEST_F(TodayTest, IntervalBelowOneFallsOnlyOnItsOwnDate) {
     addAnniversary(u"A", u"0일", dayFromToday(-5), days, 0);
     addAnniversary(u"B", u"-7일", dayFromToday(-7), days, -7);
     addAnniversary(u"C", u"0일", kToday, days, 0);
-    EXPECT_EQ(computeToday(kToday).lines, (std::vector<std::u16string>{line(u"C", u"0일")}));
+    EXPECT_EQ(computeToday(clk::localTime()).lines, (std::vector<std::u16string>{line(u"C", u"0일")}));
 }
 
 TEST_F(TodayTest, ListsOnlyTheFirstTenAnniversaries) {
@@ -90,7 +90,7 @@ TEST_F(TodayTest, ListsOnlyTheFirstTenAnniversaries) {
                        int(RepeatRule::EveryYear));
     }
     addAppointment(kToday);
-    const TodayResult result = computeToday(kToday);
+    const TodayResult result = computeToday(clk::localTime());
     EXPECT_EQ(result.result, 1);
     ASSERT_EQ(result.lines.size(), today::MaxAnniversaryLines);
     EXPECT_EQ(result.lines.front(), line(u"P1", u"생일"));
@@ -106,7 +106,7 @@ TEST_F(TodayTest, KindIsReadWhereverItStandsInTheRecord) {
                             textProp(PropContent, u"결혼기념일"), kindProp(AnniversaryKind)}),
               0u);
     addAppointment(kToday);
-    EXPECT_EQ(computeToday(kToday), (TodayResult{2, {line(u"김철수", u"결혼기념일")}}));
+    EXPECT_EQ(computeToday(clk::localTime()), (TodayResult{2, {line(u"김철수", u"결혼기념일")}}));
 }
 
 TEST_F(TodayTest, RecordLackingAPropertyDoesNotStopTheCount) {
@@ -128,26 +128,26 @@ TEST_F(TodayTest, RecordLackingAPropertyDoesNotStopTheCount) {
               0u);
     addAppointment(kToday);
     addAnniversary(u"C", u"생일", kToday, int(RepeatRule::EveryYear));
-    EXPECT_EQ(computeToday(kToday), (TodayResult{2, {line(u"A", u"생일"), line(u"C", u"생일")}}));
+    EXPECT_EQ(computeToday(clk::localTime()), (TodayResult{2, {line(u"A", u"생일"), line(u"C", u"생일")}}));
 }
 
 TEST_F(TodayTest, MissingOrUnopenableDatabaseGivesDatabaseFailure) {
     store.CloseDatabase(MainHandle);
     const cedb::VolumeId volume = cedb::objectStore();
     ASSERT_TRUE(cedb::deleteDatabase(volume, cedb::findDatabase(volume, u"Quorin Database")));
-    EXPECT_EQ(computeToday(kToday).result, today::DatabaseOpenFailed);
+    EXPECT_EQ(computeToday(clk::localTime()).result, today::DatabaseOpenFailed);
 
     // The name alone is not enough: it must be a database of the main type.
     const cedb::Oid wrongType = cedb::createDatabase(volume, u"Quorin Database", 99, {});
     ASSERT_NE(wrongType, 0u);
     ASSERT_NE(cedb::createDatabase(volume, u"Other", MainDatabaseType, {}), 0u);
-    EXPECT_EQ(computeToday(kToday).result, today::DatabaseOpenFailed);
+    EXPECT_EQ(computeToday(clk::localTime()).result, today::DatabaseOpenFailed);
 
     ASSERT_TRUE(cedb::deleteDatabase(volume, wrongType));
     ASSERT_NE(cedb::createDatabase(volume, u"Quorin Database", MainDatabaseType, {}), 0u);
     cedb::faults::arm({cedb::faults::Op::OpenDatabase, u"Quorin Database", cedb::Error::Busy});
-    EXPECT_EQ(computeToday(kToday).result, today::DatabaseOpenFailed);
-    EXPECT_EQ(computeToday(kToday).result, 0);
+    EXPECT_EQ(computeToday(clk::localTime()).result, today::DatabaseOpenFailed);
+    EXPECT_EQ(computeToday(clk::localTime()).result, 0);
 }
 
 TEST_F(TodayTest, UnreadableFirstRecordGivesRecordFailure) {
@@ -156,15 +156,15 @@ TEST_F(TodayTest, UnreadableFirstRecordGivesRecordFailure) {
     addAppointment(kToday);
     using cedb::faults::Op;
     cedb::faults::arm({Op::Seek, u"", cedb::Error::Busy});
-    EXPECT_EQ(computeToday(kToday), (TodayResult{today::RecordOpenFailed, {}}));
+    EXPECT_EQ(computeToday(clk::localTime()), (TodayResult{today::RecordOpenFailed, {}}));
     cedb::faults::arm({Op::Read, u"", cedb::Error::Corrupt});
-    EXPECT_EQ(computeToday(kToday), (TodayResult{today::RecordOpenFailed, {}}));
+    EXPECT_EQ(computeToday(clk::localTime()), (TodayResult{today::RecordOpenFailed, {}}));
     // Past the first record, one that cannot be read is passed over.
     cedb::faults::arm({Op::Read, u"", cedb::Error::Corrupt, 1});
-    EXPECT_EQ(computeToday(kToday).result, 2);
+    EXPECT_EQ(computeToday(clk::localTime()).result, 2);
     // A cursor that cannot move on ends the walk with what was counted.
     cedb::faults::arm({Op::Seek, u"", cedb::Error::Busy, 1});
-    EXPECT_EQ(computeToday(kToday).result, 1);
+    EXPECT_EQ(computeToday(clk::localTime()).result, 1);
 }
 
 TEST(RepeatRuleText, ReadsCodeAndIntervalLikeAtoi) {
