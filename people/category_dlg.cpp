@@ -31,12 +31,7 @@ constexpr QColor kBandColour{255, 204, 0};
 CCategoryDlg::CCategoryDlg(MainView& view, QWidget* parent)
     : ui::TemplateDialog(TemplateId, kDialogRect.size(), parent), view_(view) {
     setWindowTitle(QStringLiteral("Category 편집"));
-    setWindowFlag(Qt::FramelessWindowHint);
-    setGeometry(kDialogRect);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    setPalette(pal);
+    placeOnScreen(kDialogRect);
 
     list_ = addControl<QTreeWidget>(List, kListRect);
     list_->setFrameShape(QFrame::Box);

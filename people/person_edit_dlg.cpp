@@ -51,12 +51,7 @@ CPersonEditDlg::CPersonEditDlg(MainView& view, QWidget* parent)
     : ui::TemplateDialog(TemplateId, kDialogRect.size(), parent),
       view_(view),
       createdHeight_(kDialogRect.height()) {
-    setWindowFlag(Qt::FramelessWindowHint);
-    setGeometry(kDialogRect);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    setPalette(pal);
+    placeOnScreen(kDialogRect);
 
     for (size_t i = 0; i < PersonFields.size(); ++i) {
         const PersonField& f = PersonFields[i];

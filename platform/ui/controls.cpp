@@ -1,5 +1,6 @@
 #include "controls.h"
 
+#include <QPalette>
 #include <QVariant>
 
 namespace ui {
@@ -16,6 +17,15 @@ int controlId(const QObject* object) {
 TemplateDialog::TemplateDialog(int templateId, const QSize& size, QWidget* parent)
     : QDialog(parent), templateId_(templateId) {
     setFixedSize(size);
+}
+
+void TemplateDialog::placeOnScreen(const QRect& rect) {
+    setWindowFlag(Qt::FramelessWindowHint);
+    setGeometry(rect);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
 }
 
 void TemplateDialog::showEvent(QShowEvent* event) {

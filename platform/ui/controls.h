@@ -70,6 +70,9 @@ protected:
         return ui::addControl<T>(this, id, rect);
     }
 
+    // Places the dialog on the device screen at `rect`: no window frame, a white page.
+    void placeOnScreen(const QRect& rect);
+
     // Runs once, when the dialog is first shown: its controls exist and have their final
     // geometry, as a template dialog's initialisation expects.
     virtual void OnInitDialog() {}

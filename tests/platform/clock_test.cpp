@@ -39,14 +39,7 @@ int64_t msOf(const SystemTime& t) {
 }();
 
 std::string runClockChild(const std::string& setting) {
-    std::string cmd = "QUORIN_CLOCK_CHILD=1 QUORIN_CLOCK='" + setting + "' '" +
-                      std::filesystem::read_symlink("/proc/self/exe").string() + "' 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[256];
-    while (p && fgets(buf, sizeof buf, p)) out += buf;
-    if (p) pclose(p);
-    return out;
+    return testsupport::runSelf("QUORIN_CLOCK_CHILD=1 QUORIN_CLOCK='" + setting + "'", true);
 }
 
 TEST(FileTime, KnownInstantsConvertFieldForField) {

@@ -39,14 +39,7 @@ const std::u16string kProfileRoot = u"Software\\Local AppWizard-Generated Applic
 }();
 
 std::string runRegistryChild(const char* job) {
-    std::string cmd = std::string("QUORIN_REGISTRY_CHILD=") + job + " '" +
-                      std::filesystem::read_symlink("/proc/self/exe").string() + "'";
-    FILE* p = popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[256];
-    while (p && fgets(buf, sizeof buf, p)) out += buf;
-    if (p) pclose(p);
-    return out;
+    return testsupport::runSelf(std::string("QUORIN_REGISTRY_CHILD=") + job);
 }
 
 class RegistryTest : public testsupport::DeviceTest {};

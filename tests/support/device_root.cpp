@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <string>
 
 #include "cedb/cedb.h"
@@ -32,6 +33,17 @@ TempRoots::~TempRoots() {
     resetPlatformState();
     std::error_code ec;
     std::filesystem::remove_all(base_, ec);
+}
+
+std::string runSelf(const std::string& environment, bool withErrors) {
+    std::string cmd = environment + " '" + std::filesystem::read_symlink("/proc/self/exe").string() +
+                      "'" + (withErrors ? " 2>&1" : "");
+    FILE* p = popen(cmd.c_str(), "r");
+    std::string out;
+    char buf[256];
+    while (p && fgets(buf, sizeof buf, p)) out += buf;
+    if (p) pclose(p);
+    return out;
 }
 
 void resetPlatformState() {

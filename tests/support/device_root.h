@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 
 namespace testsupport {
 
@@ -22,6 +23,11 @@ private:
     std::filesystem::path device_;
     std::filesystem::path desktop_;
 };
+
+// Runs this test program again as a child with `environment` ("NAME=value ...", shell-quoted
+// by the caller) prepended, and returns what it printed; for jobs that must run in another
+// process (the child sees the variable and does its job before any test starts).
+std::string runSelf(const std::string& environment, bool withErrors = false);
 
 // Resets the per-process state of the platform stand-ins (connections, clock, faults).
 void resetPlatformState();
