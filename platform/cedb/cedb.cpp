@@ -565,7 +565,7 @@ struct Database::Impl final : Walker {
         data.reserve(pageData.capacity());
         int rc = SQLITE_ROW;
         while (rows.size() < limit && (rc = walk.step()) == SQLITE_ROW) {
-            rows.push_back(readWalkRow(walk, data));
+            rows.push_back(readRow(walk, data, false));
         }
         if (rc != SQLITE_ROW) {
             stopWalk();
@@ -605,13 +605,20 @@ struct Database::Impl final : Walker {
         return true;
     }
 
-    // A walk row (oid, props) leaves its sort key unknown (n = -1) until a keyset needs it.
-    static Row readWalkRow(sqlite::Statement& q, std::vector<uint8_t>& data) {
+    static SortValue sortValueAt(sqlite::Statement& q, int column) {
+        if (sqlite3_column_type(q.get(), column) == SQLITE_TEXT) return q.columnText16(column);
+        return q.columnInt(column);
+    }
+
+    // Reads (oid, n, k, props), or with `withKey` false a walk's (oid, props), whose sort key
+    // stays unknown (n = -1) until a keyset needs it; the properties go to the page buffer.
+    static Row readRow(sqlite::Statement& q, std::vector<uint8_t>& data, bool withKey = true) {
         Row r;
         r.oid = Oid(q.columnInt(0));
-        r.n = -1;
+        r.n = withKey ? q.columnInt(1) : -1;
+        if (withKey) r.k = sortValueAt(q, 2);
         size_t n = 0;
-        const uint8_t* p = q.columnBlob(1, &n);
+        const uint8_t* p = q.columnBlob(withKey ? 3 : 1, &n);
         r.offset = data.size();
         r.size = n;
         data.insert(data.end(), p, p + n);
@@ -627,31 +634,10 @@ struct Database::Impl final : Walker {
         bool found = q.step() == SQLITE_ROW;
         if (found) {
             r.n = q.columnInt(0);
-            if (sqlite3_column_type(q.get(), 1) == SQLITE_TEXT) {
-                r.k = q.columnText16(1);
-            } else {
-                r.k = q.columnInt(1);
-            }
+            r.k = sortValueAt(q, 1);
         }
         q.reset();
         return found;
-    }
-
-    static Row readRow(sqlite::Statement& q, std::vector<uint8_t>& data) {
-        Row r;
-        r.oid = Oid(q.columnInt(0));
-        r.n = q.columnInt(1);
-        if (sqlite3_column_type(q.get(), 2) == SQLITE_TEXT) {
-            r.k = q.columnText16(2);
-        } else {
-            r.k = q.columnInt(2);
-        }
-        size_t n = 0;
-        const uint8_t* p = q.columnBlob(3, &n);
-        r.offset = data.size();
-        r.size = n;
-        data.insert(data.end(), p, p + n);
-        return r;
     }
 
     const uint8_t* propsOf(const Row& r) const { return pageData.data() + r.offset; }
