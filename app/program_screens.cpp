@@ -4,9 +4,12 @@
 #include "app/main_view.h"
 #include "appointments/appointment_dlg.h"
 #include "appointments/schedule_view.h"
+#include "appointments/screen_hooks.h"
 #include "people/people_list_wnd.h"
 #include "people/people_panel_dlg.h"
 #include "people/person_edit_dlg.h"
+#include "sketch/details_wnd.h"
+#include "sketch/sketch_list_dlg.h"
 
 namespace {
 
@@ -31,6 +34,15 @@ Screens makeScreens() {
     screens.runPersonEditor = [](MainView& view, int personId) {
         runPersonEditDlg(view, personId, false);
     };
+    // "자세히 보기" and the schedule items' details: the details popup over the view.
+    screens.showPersonDetails = [](MainView& view, int personId) {
+        sketch::ShowPersonDetails(view, view.viewWidget(), personId);
+    };
+    appointments::screenHooks().showItemDetails = [](MainView& view, QWidget* parent, int itemId) {
+        sketch::ShowItemDetails(view, parent, itemId);
+    };
+    // The appointment editor's attach button: the sketch library.
+    appointments::screenHooks().chooseSketch = sketch::ChooseSketch;
     screens.refreshPane = [](MainView&, int pane, QWidget* window) {
         if (pane == SchedulePane) {
             if (auto* schedule = qobject_cast<CScheduleView*>(window)) {

@@ -1,6 +1,9 @@
 #include "sketch/sketch_paths.h"
 
+#include <QImage>
+
 #include "fs/devfs.h"
+#include "sketch/jpeg_codec.h"
 #include "store/record_image.h"
 
 namespace sketch {
@@ -21,6 +24,16 @@ QString SketchPath(const QString& fileName) {
 
 QString BlankPicturePath() {
     return SketchPath(QStringLiteral("blank.jg"));
+}
+
+bool InstallBlankPicture() {
+    const std::filesystem::path blank = HostPath(BlankPicturePath());
+    std::error_code ec;
+    if (std::filesystem::exists(blank, ec)) return true;
+    if (!devfs::createFolder(SketchFolder().toStdU16String())) return false;
+    QImage white(640, 480, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    return WriteJpeg(blank, white).result == 1;
 }
 
 std::filesystem::path HostPath(const QString& devicePath) {

@@ -18,6 +18,9 @@ QString SketchFolder();
 QString SketchPath(const QString& fileName);
 // The blank picture a new sketch starts from: "<sketch folder>\blank.jg".
 QString BlankPicturePath();
+// Writes the blank picture, a white 640 x 480 JPEG, into the sketch folder (made if missing)
+// unless one is there. False when it was missing and could not be written.
+bool InstallBlankPicture();
 // A device path on the host.
 std::filesystem::path HostPath(const QString& devicePath);
 

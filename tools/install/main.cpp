@@ -1,12 +1,14 @@
 // Puts the built programs into a device root: "\Program Files\Quorin\Quorin.exe" becomes a
-// link to the built Quorin, and the Today item library sits beside it. Run from the build's
-// bin folder; the device root is the usual one ($QUORIN_DEVICE or the default).
+// link to the built Quorin, the Today item library sits beside it, and the sketch folder gets
+// its blank picture. Run from the build's bin folder; the device root is the usual one
+// ($QUORIN_DEVICE or the default).
 #include <unistd.h>
 
 #include <filesystem>
 #include <iostream>
 
 #include "fs/devfs.h"
+#include "sketch/sketch_paths.h"
 
 namespace stdfs = std::filesystem;
 
@@ -31,6 +33,11 @@ int main(int, char** argv) {
     bool ok = link(bin / "Quorin", exe);
     if (stdfs::exists(bin / "libQuorinToday.so")) {
         ok &= link(bin / "libQuorinToday.so", exe.parent_path() / "QuorinToday.dll");
+    }
+    // A new sketch starts from the blank picture in the sketch folder.
+    if (!sketch::InstallBlankPicture()) {
+        std::cerr << "quorin-install: cannot write the blank sketch picture\n";
+        ok = false;
     }
     std::cout << "Device root: " << devfs::deviceRoot().string() << "\n";
     return ok ? 0 : 1;
