@@ -140,6 +140,12 @@ TEST_F(SketchCanvas, TextIsTypedWhereClickedAndDrawnWhenThePenLeaves) {
     // Clipped to its 100 x 18 box.
     EXPECT_EQ(countNotWhite(pic, {120, 140, 200, 40}), 0);
     EXPECT_EQ(countNotWhite(pic, {0, 0, 640, 151}), 0);
+
+    // A rough map around the text, for people to look at.
+    stroke(view, {10, 90}, {{200, 90}}, {200, 92});
+    stroke(view, {90, 10}, {{90, 160}}, {92, 160});
+    stroke(view, {130, 110}, {{170, 110}, {170, 140}, {130, 140}}, {130, 110});
+    testsupport::screenshot(&dlg, "sketch_canvas_text");
 }
 
 TEST_F(SketchCanvas, LoadAndSaveKeepTheFormatOfTheLoadedPicture) {
@@ -313,6 +319,29 @@ TEST_F(SketchCanvas, ANewSketchStartsFromTheBlankPictureOrWhite) {
     ASSERT_TRUE(testsupport::showExposed(&dlg));
     EXPECT_TRUE(sketchtest::near(dlg.canvas()->picture().pixel(300, 300), qRgb(250, 250, 0), 6));
     EXPECT_EQ(dlg.format(), SketchFormat::Jpeg);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SketchCanvas, TheInstallStepWritesAWhiteBlankPictureOnce) {
+    ASSERT_TRUE(sketch::InstallBlankPicture());
+    const auto blank = sketchFile("blank.jg");
+    QImage image;
+    ASSERT_EQ(sketch::ReadJpeg(blank, image).result, 1);
+    EXPECT_EQ(image.size(), QSize(640, 480));
+    EXPECT_TRUE(sketchtest::near(image.pixel(320, 240), qRgb(255, 255, 255), 2));
+    // One that is there is kept.
+    writeAll(blank, {1, 2, 3});
+    ASSERT_TRUE(sketch::InstallBlankPicture());
+    EXPECT_EQ(readAll(blank), (std::vector<uint8_t>{1, 2, 3}));
+    // A blank picture that cannot be read: the canvas says so and starts white.
+    messages.expect(QStringLiteral("Not a JPEG file: starts with 0x01 0x02"));
+    messages.expect(QStringLiteral("JPEG 파일을 읽는데 실패했습니다."));
+    CSketchDlg dlg;
+    ASSERT_TRUE(testsupport::showExposed(&dlg));
+    EXPECT_EQ(countNotWhite(dlg.canvas()->picture(), {0, 0, 640, 480}), 0);
 }
 
 }  // namespace
