@@ -345,3 +345,22 @@ TEST_F(SketchCanvas, TheInstallStepWritesAWhiteBlankPictureOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SketchNames, FitTheRecordAndStayInTheFolder) {
+    const QString ext = QStringLiteral(".jpg");
+    EXPECT_TRUE(sketch::SketchNameProblem(QString(251, u'가'), ext).isEmpty());
+    EXPECT_FALSE(sketch::SketchNameProblem(QString(252, u'가'), ext).isEmpty());
+    EXPECT_TRUE(sketch::SketchNameProblem(QStringLiteral("시청 앞 약도"), ext).isEmpty());
+    for (const char* bad : {"", "  ", "a/b", "a\\b", "a:b", "a*b", "a?b", "a\"b", "a<b", "a>b", "a|b",
+                            "a\x01", "a\x7f", "end.", "end "}) {
+        EXPECT_FALSE(sketch::SketchNameProblem(QString::fromLatin1(bad), ext).isEmpty()) << bad;
+    }
+    EXPECT_EQ(sketch::SaveFormatOf(QStringLiteral("\\a\\plan.bmp")), SketchFormat::Bmp);
+    EXPECT_EQ(sketch::SaveFormatOf(QStringLiteral("\\a\\plan.Bmp")), SketchFormat::Bmp);
+    EXPECT_EQ(sketch::SaveFormatOf(QStringLiteral("\\a\\plan.jpg")), SketchFormat::Jpeg);
+    EXPECT_EQ(sketch::SketchFolder(), QStringLiteral("\\Program Files\\Quorin\\RoughSketch"));
+}
+
+}  // namespace
