@@ -32,7 +32,7 @@ protected:
     void pick(CSketchListDlg& dlg, const QString& name) {
         QRect label = dlg.labelRect(name);
         ASSERT_FALSE(label.isEmpty()) << name.toStdString();
-        ASSERT_TRUE(testsupport::tap(dlg.list()->viewport(), label.center()));
+        ASSERT_TRUE(testsupport::tap(dlg.list()->viewport(), {label.left() + 8, label.center().y()}));
     }
     ui::BitmapButton* button(CSketchListDlg& dlg, int id) { return dlg.control<ui::BitmapButton>(id); }
 };
