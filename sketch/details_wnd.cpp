@@ -229,16 +229,17 @@ namespace {
 
 CDetailsWnd* open(MainView& view, QWidget* parent, int kind, int id) {
     if (!parent) parent = view.viewWidget();
-    // One popup at a time over a window.
-    for (CDetailsWnd* old : parent->findChildren<CDetailsWnd*>(Qt::FindDirectChildrenOnly)) {
-        old->hide();
-        old->deleteLater();
-    }
+    const QList<CDetailsWnd*> shown = parent->findChildren<CDetailsWnd*>(Qt::FindDirectChildrenOnly);
     auto* wnd = new CDetailsWnd(kind, parent);
     if (!wnd->Create(view.store(), id)) {
         delete wnd;
         shell::messageBox(parent, ui::loadString(res::IDS_NOT_A_PERSON));
         return nullptr;
+    }
+    // One popup at a time over a window.
+    for (CDetailsWnd* old : shown) {
+        old->hide();
+        old->deleteLater();
     }
     wnd->show();
     wnd->raise();

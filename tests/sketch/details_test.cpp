@@ -309,6 +309,15 @@ TEST_F(DetailsPopup, RowsThatAreNoRecordGetAMessageAndNoPopup) {
         EXPECT_EQ(wnd, nullptr) << c.id;
     }
     EXPECT_TRUE(view.widget.findChildren<CDetailsWnd*>().isEmpty());
+
+    // A popup that is open stays when the next row cannot be shown.
+    CDetailsWnd* shown = sketch::ShowPersonDetails(view, view.viewWidget(), person);
+    ASSERT_NE(shown, nullptr);
+    messages.expect(notShown);
+    EXPECT_EQ(sketch::ShowPersonDetails(view, view.viewWidget(), -2), nullptr);
+    testsupport::processDeferredDeletes();
+    EXPECT_EQ(view.widget.findChildren<CDetailsWnd*>(), QList<CDetailsWnd*>{shown});
+    EXPECT_TRUE(shown->isVisible());
 }
 
 }  // namespace
