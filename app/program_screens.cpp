@@ -5,6 +5,8 @@
 #include "appointments/appointment_dlg.h"
 #include "appointments/schedule_view.h"
 #include "appointments/screen_hooks.h"
+#include "people/anniversary_dlg.h"
+#include "people/anniversary_hook.h"
 #include "people/people_list_wnd.h"
 #include "people/people_panel_dlg.h"
 #include "people/person_edit_dlg.h"
@@ -31,6 +33,15 @@ Screens makeScreens() {
     screens.createAppointmentEditor = [](MainView& view, QWidget* parent) -> QWidget* {
         return new CAppointmentDlg(view, parent);
     };
+    screens.runAnniversaryEditor = [](MainView& view, const QString& name, int personId) {
+        people::RunAnniversaryDlg(view, view.viewWidget(), name, personId, 0,
+                                  people::AnniversaryManageMode);
+    };
+    // The person editor offers the anniversaries of a person it has just added.
+    people::setAnniversaryOpener([](MainView& view, QWidget* parent, const QString& name,
+                                    int personId) {
+        people::RunAnniversaryDlg(view, parent, name, personId, 0, people::AnniversaryManageMode);
+    });
     screens.runPersonEditor = [](MainView& view, int personId) {
         runPersonEditDlg(view, personId, false);
     };

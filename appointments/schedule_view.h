@@ -1,6 +1,7 @@
 // The schedule screen (pane 0 of the main view, "미팅 내역"): two tabs, "사람" with the people
 // list, the meeting history of the current person and the new-person button, and "날짜"
-// with the month bar and the month calendar.
+// with the month bar and the month calendar (the bar stays hidden while the day dialog is
+// open over the calendar).
 #pragma once
 
 #include <QPixmap>
@@ -8,6 +9,8 @@
 
 #include "people/people_panel_dlg.h"
 
+class CMonthBarWnd;
+class CMonthCalendarWnd;
 class CPeopleListWnd;
 class MainView;
 namespace ui {
@@ -55,6 +58,17 @@ public:
     // The new-person button: the person editor for a new person, then the main screens reload.
     void OnNewPerson();
 
+    // The history pane's message 0x054D: the history shows anniversaries instead of
+    // appointments, or the other way round; then it is rebuilt. A mode that is neither is
+    // left alone.
+    static constexpr int WM_HISTORY_MODE = 0x054D;
+    void OnHistoryModeMessage();
+    int historyMode() const { return historyMode_; }
+
+    CMonthBarWnd* monthBar() const { return monthBar_; }
+    CMonthCalendarWnd* monthCalendar() const { return calendar_; }
+    QWidget* historyPane() const { return history_; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -67,8 +81,9 @@ private:
     CPeopleListWnd* list_ = nullptr;
     QWidget* history_ = nullptr;
     ui::BitmapButton* newPerson_ = nullptr;
-    QWidget* monthBar_ = nullptr;
-    QWidget* calendar_ = nullptr;
+    CMonthBarWnd* monthBar_ = nullptr;
+    CMonthCalendarWnd* calendar_ = nullptr;
+    int historyMode_ = 0;
     int historyPersonId_ = 0;
     QString historyPersonName_;
 };

@@ -10,6 +10,11 @@
 #include "cedb/cedb.h"
 #include "fs/devfs.h"
 #include "registry/registry.h"
+#include "appointments/schedule_rows.h"
+#include "store/record_store.h"
+#include "strings/string_table.h"
+
+#include <sqlite3.h>
 
 namespace inspect {
 namespace {
@@ -135,10 +140,51 @@ int usage(std::ostream& err) {
     err << "usage: quorin-inspect [--device DIR] [--desktop DIR] COMMAND\n"
            "  databases                         list the databases of the object store\n"
            "  dump NAME [--json]                every record of a database, every property\n"
+           "  day YYYY-MM-DD                    the day dialog's rows for that date: first column,\n"
+           "                                    second column and identifier, tab-separated\n"
+           "                                    (tabs and line breaks inside a text become blanks)\n"
+           "  marks YYYY-MM                     each day of the month and its calendar mark\n"
+           "                                    (-1 none, 1 appointment, 2 anniversary, 3 both)\n"
            "  reg keys [HKLM|HKCU] [--desktop-registry]\n"
            "  reg get HKLM|HKCU KEY [VALUE]     the key's values (or one)\n"
            "  reg set HKLM|HKCU KEY VALUE sz|dword DATA\n";
     return 2;
+}
+
+// Whether the object store file is one this device wrote, judged without changing it: a file
+// that is not a database, or a database without the record tables, is reported in words.
+bool checkStoreFile(const std::filesystem::path& file, std::ostream& err) {
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    int tables = 0;
+    if (rc == SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        rc = sqlite3_prepare_v2(db,
+                                "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name "
+                                "IN ('cedb_databases', 'cedb_records')",
+                                -1, &st, nullptr);
+        if (rc == SQLITE_OK) {
+            rc = sqlite3_step(st);
+            if (rc == SQLITE_ROW) {
+                tables = sqlite3_column_int(st, 0);
+                rc = SQLITE_OK;
+            }
+        }
+        sqlite3_finalize(st);
+    }
+    const std::string why = rc == SQLITE_OK ? std::string() : sqlite3_errstr(rc);
+    sqlite3_close(db);
+    if (rc != SQLITE_OK) {
+        err << "the object store " << file.string() << " is damaged or not a database: " << why
+            << "\n";
+        return false;
+    }
+    if (tables != 2) {
+        err << "the object store " << file.string()
+            << " is a database of another program: it holds no record tables\n";
+        return false;
+    }
+    return true;
 }
 
 int databases(std::ostream& out) {
@@ -162,11 +208,13 @@ int dump(const std::string& name, bool asJson, std::ostream& out, std::ostream& 
     }
     if (asJson) out << "[";
     bool firstRecord = true;
+    int unreadable = 0;
     bool ok = db.seekFirst();
     for (; ok; ok = db.seekNext()) {
         auto rec = db.readCurrent();
         if (!rec) {
             err << "record " << db.currentOid() << " cannot be read: " << cedb::errorText(cedb::lastError()) << "\n";
+            ++unreadable;
             continue;
         }
         if (asJson) {
@@ -191,7 +239,77 @@ int dump(const std::string& name, bool asJson, std::ostream& out, std::ostream& 
         err << "the walk stopped early: " << cedb::errorText(cedb::lastError()) << "\n";
         return 1;
     }
+    if (unreadable) {
+        err << unreadable << (unreadable == 1 ? " record" : " records")
+            << " of the database could not be read\n";
+        return 1;
+    }
     return 0;
+}
+
+// Reads "YYYY-MM-DD" (or "YYYY-MM" when `withDay` is false) into a real date.
+bool parseDate(const std::string& s, bool withDay, repeat::Date* date) {
+    int y = 0, m = 0, d = 1, used = 0;
+    const int fields = withDay ? std::sscanf(s.c_str(), "%4d-%2d-%2d%n", &y, &m, &d, &used)
+                               : std::sscanf(s.c_str(), "%4d-%2d%n", &y, &m, &used);
+    if (fields != (withDay ? 3 : 2) || size_t(used) != s.size()) return false;
+    if (!repeat::isValidDate(y, m, d)) return false;
+    *date = {y, m, d};
+    return true;
+}
+
+// One line of a row: its text with the separators of the output taken out.
+std::string rowField(const QString& text) {
+    std::u16string s = text.toStdU16String();
+    for (char16_t& c : s)
+        if (c == u'\t' || c == u'\r' || c == u'\n') c = u' ';
+    return utf8(s);
+}
+
+// Opens the store as the program does; false, said in words, when it cannot be opened.
+bool openStore(CRecordStore& store, std::ostream& err) {
+    if (store.OpenDatabase(res::IDS_MAIN_DATABASE, MainHandle)) return true;
+    err << "no \"Quorin Database\" on the device: " << cedb::errorText(cedb::lastError()) << "\n";
+    return false;
+}
+
+// The walk's passed-over records, said in words; the exit code.
+int walkResult(const WalkReport& report, std::ostream& err) {
+    if (report.damaged == 0) return 0;
+    err << report.damaged << (report.damaged == 1 ? " record" : " records")
+        << " of \"Quorin Database\" could not be read and are left out\n";
+    return 1;
+}
+
+int day(const std::string& arg, std::ostream& out, std::ostream& err) {
+    repeat::Date date;
+    if (!parseDate(arg, true, &date)) {
+        err << "not a date: " << json(arg) << " (YYYY-MM-DD)\n";
+        return 2;
+    }
+    CRecordStore store;
+    if (!openStore(store, err)) return 1;
+    WalkReport report;
+    std::vector<listctl::ListRow> rows = schedule::dayRows(store, date, &report);
+    listctl::sortRows(rows);
+    for (const listctl::ListRow& r : rows)
+        out << rowField(r.first) << '\t' << rowField(r.second) << '\t' << rowField(r.idText) << '\n';
+    return walkResult(report, err);
+}
+
+int marks(const std::string& arg, std::ostream& out, std::ostream& err) {
+    repeat::Date month;
+    if (!parseDate(arg, false, &month)) {
+        err << "not a month: " << json(arg) << " (YYYY-MM)\n";
+        return 2;
+    }
+    CRecordStore store;
+    if (!openStore(store, err)) return 1;
+    WalkReport report;
+    const schedule::MonthMarks m = schedule::monthMarks(store, month.year, month.month, &report);
+    for (int d = 1; d <= repeat::daysInMonth(month.year, month.month); ++d)
+        out << d << '\t' << m[size_t(d)] << '\n';
+    return walkResult(report, err);
 }
 
 bool parseHive(const std::string& s, reg::Hive* hive) {
@@ -303,10 +421,13 @@ int run(const std::vector<std::string>& argsIn, std::ostream& out, std::ostream&
         err << "no device data at " << file.string() << "\n";
         return 1;
     }
+    if (args[0] != "reg" && !checkStoreFile(file, err)) return 1;
     if (args[0] == "databases") return databases(out);
     if (args[0] == "dump" && args.size() >= 2) {
         return dump(args[1], args.size() > 2 && args[2] == "--json", out, err);
     }
+    if (args[0] == "day" && args.size() == 2) return day(args[1], out, err);
+    if (args[0] == "marks" && args.size() == 2) return marks(args[1], out, err);
     if (args[0] == "reg") return registry(args, store, out, err);
     return usage(err);
 }
