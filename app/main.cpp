@@ -6,6 +6,7 @@
 #include "app/program_screens.h"
 #include "shell/shell.h"
 #include "shell/single_instance.h"
+#include "ui/input_panel.h"
 #include "ui/resources.h"
 
 int main(int argc, char** argv) {
@@ -15,6 +16,8 @@ int main(int argc, char** argv) {
     shell::SingleInstance instance(QStringLiteral("Quorinity"));
     if (!instance.claim()) return 0;
     ui::applyDeviceLook(qapp);
+    // The keyboard at the bottom of the screen, for every screen of the program.
+    ui::InputPanel inputPanel;
     CLayoutApp app(makeScreens());
     // Connected before the frame exists: a start during the start-up agenda is not lost.
     QObject::connect(&instance, &shell::SingleInstance::activationRequested, [&app] {
