@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <string>
 #include <thread>
 
@@ -20,21 +21,10 @@ struct ProcState {
     char state = '?';
 };
 
-// From /proc/<pid>/stat: "pid (comm) state ppid ..."; comm may hold blanks and parentheses,
-// so the fields are read after its last ')'.
 bool readStat(pid_t pid, ProcState& out) {
     std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
-    if (!std::getline(in, line)) return false;
-    const size_t close = line.rfind(')');
-    if (close == std::string::npos || close + 4 > line.size()) return false;
-    out.state = line[close + 2];
-    try {
-        out.parent = pid_t(std::stol(line.substr(close + 4)));
-    } catch (...) {
-        return false;
-    }
-    return true;
+    return std::getline(in, line) && parseProcStat(line, out.state, out.parent);
 }
 
 bool isRunning(pid_t pid) {
@@ -43,6 +33,25 @@ bool isRunning(pid_t pid) {
 }
 
 }  // namespace
+
+bool parseProcStat(std::string_view line, char& state, pid_t& parent) {
+    const size_t close = line.rfind(')');
+    // ") S 123": a blank, the state, a blank, then the parent's number.
+    if (close == std::string_view::npos || close + 4 >= line.size()) return false;
+    if (line[close + 1] != ' ' || line[close + 3] != ' ') return false;
+    const char newState = line[close + 2];
+    pid_t value = 0;
+    size_t i = close + 4;
+    const size_t digitsFrom = i;
+    for (; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i) {
+        if (value > (std::numeric_limits<pid_t>::max() - 9) / 10) return false;
+        value = pid_t(value * 10 + (line[i] - '0'));
+    }
+    if (i == digitsFrom || (i < line.size() && line[i] != ' ' && line[i] != '\n')) return false;
+    state = newState;
+    parent = value;
+    return true;
+}
 
 bool adoptDescendants() {
     return ::prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) == 0;

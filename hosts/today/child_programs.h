@@ -6,9 +6,15 @@
 
 #include <sys/types.h>
 
+#include <string_view>
 #include <vector>
 
 namespace childprograms {
+
+// One line of /proc/<pid>/stat: "pid (name) state parent ...". The name is the process's own
+// choice and may hold blanks and parentheses, so the fields are read after its last ')'.
+// False, with `state` and `parent` unchanged, for a line of another form.
+bool parseProcStat(std::string_view line, char& state, pid_t& parent);
 
 // Makes this process the parent of every orphan among its descendants. False when the
 // system refuses.

@@ -100,3 +100,27 @@ TEST_F(ChildProgramsTest, ATapWhileQuorinRunsBringsItForwardAndLeavesNothingRunn
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ProcStat, ReadsStateAndParentAfterTheLastParenthesisAndRefusesOtherForms) {
+    char state = '?';
+    pid_t parent = -1;
+    EXPECT_TRUE(childprograms::parseProcStat("1234 (Quorin) S 1 1234 1234 0", state, parent));
+    EXPECT_EQ(state, 'S');
+    EXPECT_EQ(parent, 1);
+    // A name may hold ") Z 1 " itself: the fields start after the last ')'.
+    EXPECT_TRUE(childprograms::parseProcStat("9 (evil) Z 1 (x) R 77 9", state, parent));
+    EXPECT_EQ(state, 'R');
+    EXPECT_EQ(parent, 77);
+    for (const char* bad : {"", "1 (x)", "1 (x) S", "1 (x) S ", "1 (x) S -5 1", "1 (x) S 12a 1",
+                            "1 (x) S 99999999999999999999 1", "1 x S 5"}) {
+        state = '?';
+        parent = -1;
+        EXPECT_FALSE(childprograms::parseProcStat(bad, state, parent)) << bad;
+        EXPECT_EQ(state, '?');
+        EXPECT_EQ(parent, -1);
+    }
+}
+
+}  // namespace
