@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QTextCharFormat>
 #include <QTimer>
+#include <QWindow>
 #include <climits>
 
 #include "shell/shell.h"
@@ -100,6 +101,7 @@ InputPanel::InputPanel() : composer_(std::make_unique<HangulComposer>()) {
     });
     qApp->installEventFilter(this);
     button_->show();
+    followModalDialog();
     follow();
 }
 
@@ -267,6 +269,10 @@ void InputPanel::send(const QString& commit, const QString& preedit) {
 }
 
 bool InputPanel::isOurs(const QObject* object) const {
+    // A tap reaches the window before its widgets.
+    if (const QWindow* window = qobject_cast<const QWindow*>(object)) {
+        return window == windowHandle() || window == button_->windowHandle();
+    }
     const QWidget* w = qobject_cast<const QWidget*>(object);
     if (!w) return false;
     const QWidget* window = w->window();
@@ -284,13 +290,16 @@ bool InputPanel::eventFilter(QObject* watched, QEvent* event) {
             if (watched == target_) commitComposition();
             break;
         case QEvent::Show:
+        case QEvent::Hide:
         case QEvent::WindowActivate:
-            // A window shown after the panel would cover it.
+            // A window shown after the panel would cover it, and a modal dialog shown or
+            // closed changes which window the panel must belong to.
             if (watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow() &&
                 !isOurs(watched) && !raisePending_) {
                 raisePending_ = true;
                 QTimer::singleShot(0, this, [this] {
                     raisePending_ = false;
+                    followModalDialog();
                     raiseWindows();
                 });
             }
@@ -299,6 +308,20 @@ bool InputPanel::eventFilter(QObject* watched, QEvent* event) {
             break;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void InputPanel::followModalDialog() {
+    // A modal dialog blocks every window but its own and those that belong to it (transient
+    // windows); the keyboard must keep working over it, so it belongs to the modal dialog on
+    // top, and to no window when none is open.
+    QWidget* modal = QApplication::activeModalWidget();
+    QWindow* owner = modal && !isOurs(modal) ? modal->windowHandle() : nullptr;
+    for (QWidget* w : {static_cast<QWidget*>(this), button_.get()}) {
+        w->winId();  // makes the window, if the panel was never shown yet
+        if (w->windowHandle()->transientParent() != owner) {
+            w->windowHandle()->setTransientParent(owner);
+        }
+    }
 }
 
 void InputPanel::raiseWindows() {

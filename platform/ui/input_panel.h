@@ -63,6 +63,7 @@ private:
     void send(const QString& commit, const QString& preedit);
     bool isOurs(const QObject* object) const;
     void raiseWindows();
+    void followModalDialog();
 
     std::unique_ptr<HangulComposer> composer_;
     std::unique_ptr<QWidget> button_;
