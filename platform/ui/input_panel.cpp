@@ -352,6 +352,10 @@ void InputPanel::paintEvent(QPaintEvent*) {
         p.setPen(QColor(140, 140, 140));
         p.drawRect(r.adjusted(0, 0, -1, -1));
         p.setPen(active ? Qt::white : Qt::black);
+        // The arrows of the function keys are small glyphs: drawn larger and bold.
+        const bool arrow = key.kind == PanelKey::Shift || key.kind == PanelKey::Backspace ||
+                           key.kind == PanelKey::Return;
+        p.setFont(arrow ? deviceFont(15, true) : font());
         p.drawText(r, Qt::AlignCenter, key.label);
     }
     // The layout in use, in the corner of the space bar.
@@ -362,6 +366,7 @@ void InputPanel::paintEvent(QPaintEvent*) {
     if (space) {
         static const char16_t* const names[] = {u"한국어", u"English", u"123"};
         p.setPen(QColor(150, 150, 150));
+        p.setFont(font());
         p.drawText(space->rect.adjusted(4, 0, -4, 0), Qt::AlignCenter,
                    QString::fromUtf16(names[int(layout_)]));
     }
