@@ -64,7 +64,8 @@ static void moveChildrenToNextVncPort() {
     auto m = port.match(platform);
     int next = (m.hasMatch() ? m.captured(1).toInt() : 5900) + 1;
     if (m.hasMatch()) {
-        platform.replace(m.capturedStart(0), m.capturedLength(0), QStringLiteral("port=%1").arg(next));
+        platform.replace(m.capturedStart(0), m.capturedLength(0),
+                         QStringLiteral("port=%1").arg(next));
     } else {
         platform += QStringLiteral(":port=%1").arg(next);
     }
@@ -74,8 +75,8 @@ static void moveChildrenToNextVncPort() {
 
 int main(int argc, char** argv) {
     shell::ensurePrivateRuntimeDir();
-    const bool reporting = hasOption(argc, argv, "--print-lines") ||
-                           hasOption(argc, argv, "--screenshot");
+    const bool reporting =
+        hasOption(argc, argv, "--print-lines") || hasOption(argc, argv, "--screenshot");
     if (!hasDisplay()) {
         if (!reporting) {
             std::fprintf(stderr,
@@ -111,10 +112,11 @@ int main(int argc, char** argv) {
         QStringLiteral("print-lines"),
         QStringLiteral("After every refresh, print the item's lines and an empty line "
                        "(once and end, unless --refresh is given)."));
-    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                        QStringLiteral("After every refresh, save the screen (once and end, unless --refresh "
+    const QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QStringLiteral("After every refresh, save the screen (once and end, unless --refresh "
                        "is given)."),
-                                        QStringLiteral("png"));
+        QStringLiteral("png"));
     parser.addOptions({item, refresh, printLines, screenshot});
     parser.process(app);
 

@@ -1,8 +1,5 @@
 #include "message_box.h"
 
-#include "message_box_dialog.h"
-#include "shell.h"
-
 #include <QApplication>
 #include <QIcon>
 #include <QPainter>
@@ -12,6 +9,9 @@
 #include <QStyle>
 #include <utility>
 #include <vector>
+
+#include "message_box_dialog.h"
+#include "shell.h"
 
 namespace shell {
 
@@ -123,8 +123,8 @@ class DialogResponder : public MessageResponder {
 public:
     int ask(QWidget* parent, const QString& text, const QString& caption, Buttons buttons,
             Icon icon) override {
-        MessageBoxDialog box(parent ? parent : QApplication::activeWindow(), text, caption,
-                             buttons, icon);
+        MessageBoxDialog box(parent ? parent : QApplication::activeWindow(), text, caption, buttons,
+                             icon);
         box.exec();
         return box.answer();
     }

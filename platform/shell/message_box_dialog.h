@@ -17,8 +17,8 @@ class MessageBoxDialog : public QDialog {
     Q_OBJECT
 public:
     // Lays the box out for the free desktop as it is now.
-    MessageBoxDialog(QWidget* parent, const QString& text, const QString& caption,
-                     Buttons buttons, Icon icon);
+    MessageBoxDialog(QWidget* parent, const QString& text, const QString& caption, Buttons buttons,
+                     Icon icon);
 
     // The IDxxx of the button tapped, or the dismiss answer when the box was closed otherwise.
     int answer() const { return answer_; }

@@ -65,7 +65,8 @@ MessageBoxLayout layoutMessageBox(const QString& text, bool hasIcon, int buttonC
     // Everything but the text, from the top of the box to its bottom.
     const int chrome = contentTop + m.padding + m.buttonHeight + m.padding + m.frame;
     const int maxHeight = std::max(area.height() - 2 * m.margin, chrome + out.lineHeight);
-    int textHeight = std::max<int>(int(out.lines.size()) * out.lineHeight, hasIcon ? m.iconSize : 0);
+    int textHeight =
+        std::max<int>(int(out.lines.size()) * out.lineHeight, hasIcon ? m.iconSize : 0);
     if (chrome + textHeight > maxHeight) {
         // Too long for the screen: the text scrolls beside a bar, in whole lines.
         out.textScrolls = true;

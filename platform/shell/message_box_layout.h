@@ -14,27 +14,27 @@
 namespace shell {
 
 struct MessageBoxMetrics {
-    int margin = 8;          // between the box and the edges of the free desktop
-    int padding = 8;         // inside the frame, around the text and the buttons
-    int frame = 1;           // the border line
-    int titleHeight = 20;    // the title band
-    int iconSize = 16;       // beside the text
-    int iconGap = 6;         // between the icon and the text
-    int buttonHeight = 26;   // big enough for a fingertip
-    int buttonGap = 6;       // between two buttons
+    int margin = 8;         // between the box and the edges of the free desktop
+    int padding = 8;        // inside the frame, around the text and the buttons
+    int frame = 1;          // the border line
+    int titleHeight = 20;   // the title band
+    int iconSize = 16;      // beside the text
+    int iconGap = 6;        // between the icon and the text
+    int buttonHeight = 26;  // big enough for a fingertip
+    int buttonGap = 6;      // between two buttons
     int singleButtonWidth = 100;
-    int scrollBarWidth = 12; // taken from the text when it scrolls
+    int scrollBarWidth = 12;  // taken from the text when it scrolls
 };
 
 struct MessageBoxLayout {
-    QRect box;                  // in the coordinates of `area`'s parent (the screen)
-    QRect title;                // in the box's coordinates, as are all below
-    QRect icon;                 // empty without an icon
-    QRect text;                 // the visible text area
-    QStringList lines;          // the text, wrapped to the text area's width
+    QRect box;          // in the coordinates of `area`'s parent (the screen)
+    QRect title;        // in the box's coordinates, as are all below
+    QRect icon;         // empty without an icon
+    QRect text;         // the visible text area
+    QStringList lines;  // the text, wrapped to the text area's width
     int lineHeight = 0;
-    bool textScrolls = false;   // the lines are higher than the text area
-    std::vector<QRect> buttons; // left to right
+    bool textScrolls = false;    // the lines are higher than the text area
+    std::vector<QRect> buttons;  // left to right
 };
 
 // Breaks `text` into lines no wider than `width`: at blanks where possible, a word wider than

@@ -3,14 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <string>
-
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
+#include <cstdlib>
+#include <string>
 
 #include "fs/devfs.h"
 

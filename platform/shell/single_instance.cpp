@@ -6,8 +6,8 @@
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
@@ -27,10 +27,10 @@ QString keyFor(const QString& windowClass) {
     std::error_code ec;
     std::filesystem::path root = std::filesystem::weakly_canonical(devfs::deviceRoot(), ec);
     if (ec) root = devfs::deviceRoot();
-    const QByteArray hash = QCryptographicHash::hash(QByteArray::fromStdString(root.string()),
-                                                     QCryptographicHash::Sha1)
-                                .toHex()
-                                .left(16);
+    const QByteArray hash =
+        QCryptographicHash::hash(QByteArray::fromStdString(root.string()), QCryptographicHash::Sha1)
+            .toHex()
+            .left(16);
     return QStringLiteral("quorin-%1-%2-%3")
         .arg(windowClass.toLower(), QString::fromLatin1(hash))
         .arg(getuid());

@@ -40,8 +40,7 @@ std::vector<PanelKey> letterRow(KeyboardLayout layout, bool shift, int row) {
     for (int i = 0; latin[i]; ++i) {
         const QChar letter = QLatin1Char(latin[i]);
         if (layout == KeyboardLayout::Korean) {
-            const char16_t jamo =
-                shift && row == 0 ? kKoreanShiftedRow0[i] : kKoreanRows[row][i];
+            const char16_t jamo = shift && row == 0 ? kKoreanShiftedRow0[i] : kKoreanRows[row][i];
             // Shift gives the engine the capital, which it reads as the doubled jamo where
             // there is one and as the plain jamo elsewhere.
             const QString keyText = shift ? QString(letter.toUpper()) : QString(letter);

@@ -1,5 +1,7 @@
 // One Quorin per device, with real processes: a second start brings the first forward and
 // ends, a start on another device is a program of its own, and a holder that dies frees it.
+#include "shell/single_instance.h"
+
 #include <signal.h>
 
 #include <QProcess>
@@ -7,7 +9,6 @@
 #include <QTest>
 
 #include "qt/screen_test.h"
-#include "shell/single_instance.h"
 
 namespace {
 

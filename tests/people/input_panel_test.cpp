@@ -1,6 +1,8 @@
 // The input panel typing into the person editor's fields: Hangul composed key by key, shown
 // while it grows and committed when the user moves on, the other layouts, the field's limit,
 // and the panel coming and going as the screens and its button ask.
+#include "ui/input_panel.h"
+
 #include <QApplication>
 #include <QLineEdit>
 #include <QTest>
@@ -9,7 +11,6 @@
 #include "person_edit_fixture.h"
 #include "shell/shell.h"
 #include "ui/bitmap_button.h"
-#include "ui/input_panel.h"
 
 using namespace people;
 using namespace people::person_edit;

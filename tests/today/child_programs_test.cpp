@@ -1,5 +1,7 @@
 // What a tap on the Today item starts, seen from the home screen: adopted, reaped, and ended
 // with the home screen; with Quorin already running on the device, a tap leaves nothing new.
+#include "child_programs.h"
+
 #include <signal.h>
 
 #include <QSignalSpy>
@@ -7,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "child_programs.h"
 #include "fs/devfs.h"
 #include "qt/screen_test.h"
 #include "shell/shell.h"

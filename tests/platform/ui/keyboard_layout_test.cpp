@@ -1,10 +1,10 @@
 // The input panel's keyboards: every key inside the 240 x 80 panel, none over another, and
 // each layout with the keys it promises.
+#include "ui/keyboard_layout.h"
+
 #include <gtest/gtest.h>
 
 #include <QStringList>
-
-#include "ui/keyboard_layout.h"
 
 namespace {
 
@@ -18,7 +18,8 @@ TEST(PanelKeyboard, EveryLayoutFillsThePanelWithoutOverlapsAndFindsEachKeyAtItsC
             const std::vector<PanelKey> keys = ui::panelKeys(layout, shift);
             int area = 0;
             for (size_t i = 0; i < keys.size(); ++i) {
-                EXPECT_TRUE(QRect(0, 0, 240, 80).contains(keys[i].rect)) << keys[i].label.toStdString();
+                EXPECT_TRUE(QRect(0, 0, 240, 80).contains(keys[i].rect))
+                    << keys[i].label.toStdString();
                 EXPECT_GE(keys[i].rect.width(), 24) << "narrower than a stylus tap";
                 for (size_t j = i + 1; j < keys.size(); ++j) {
                     EXPECT_FALSE(keys[i].rect.intersects(keys[j].rect));
@@ -56,8 +57,7 @@ TEST(PanelKeyboard, TwoSetShiftGivesTheDoubledConsonantsAndTheExtraVowels) {
     // The engine reads the two-set keys: ㄱ is r, ㄲ is R.
     EXPECT_EQ(plain[3].text, "r");
     EXPECT_EQ(shifted[3].text, "R");
-    EXPECT_EQ(labels(ui::panelKeys(KeyboardLayout::English, true)),
-              "QWERTYUIOPASDFGHJKLZXCVBNM");
+    EXPECT_EQ(labels(ui::panelKeys(KeyboardLayout::English, true)), "QWERTYUIOPASDFGHJKLZXCVBNM");
     EXPECT_TRUE(labels(ui::panelKeys(KeyboardLayout::Symbols, false)).startsWith("1234567890"));
     // From the digits the switch goes back to the letters that were in use.
     auto back = [](KeyboardLayout letters) {

@@ -1,4 +1,6 @@
 // Message boxes as the device draws them, and the greyed look of commands that cannot be chosen.
+#include "shell/message_box.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QImage>
@@ -7,7 +9,6 @@
 #include <QTimer>
 
 #include "qt/screen_test.h"
-#include "shell/message_box.h"
 #include "shell/message_box_dialog.h"
 #include "shell/message_box_layout.h"
 #include "shell/shell.h"
@@ -52,7 +53,8 @@ TEST(MessageBoxLayout, ShortTextsAndQuestionsTakeTheScreenWidthWithButtonsAlongT
     EXPECT_EQ(ok.lines, QStringList({kShort}));
     EXPECT_FALSE(ok.textScrolls);
     ASSERT_EQ(ok.buttons.size(), 1u);
-    EXPECT_LE(std::abs(ok.buttons[0].center().x() - ok.box.width() / 2), 1) << "a lone OK in the middle";
+    EXPECT_LE(std::abs(ok.buttons[0].center().x() - ok.box.width() / 2), 1)
+        << "a lone OK in the middle";
     EXPECT_EQ(ok.box.height() - 1 - ok.buttons[0].bottom(), 1 + 8) << "on the bottom edge";
     EXPECT_LT(ok.box.height(), 120) << "a one-line message is a small box";
 
@@ -144,12 +146,13 @@ TEST_F(DeviceMessageBox, IsAFramedBoxWithItsTitleAndTheAnswerOfTheButtonTapped) 
 
 TEST_F(DeviceMessageBox, StaysAboveTheRaisedInputPanelEvenWithALongText) {
     raiseInputPanel();
-    const int answer =
-        runBox(longText(), MB_YESNO | MB_ICONSTOP, 1, "message_box_long", [](MessageBoxDialog& box) {
+    const int answer = runBox(
+        longText(), MB_YESNO | MB_ICONSTOP, 1, "message_box_long", [](MessageBoxDialog& box) {
             EXPECT_TRUE(visibleDesktop().contains(box.geometry()));
             EXPECT_TRUE(box.boxLayout().textScrolls);
             for (QPushButton* b : box.buttons()) {
-                EXPECT_TRUE(visibleDesktop().contains(QRect(b->mapToGlobal(QPoint(0, 0)), b->size())));
+                EXPECT_TRUE(
+                    visibleDesktop().contains(QRect(b->mapToGlobal(QPoint(0, 0)), b->size())));
             }
         });
     EXPECT_EQ(answer, IDNO);

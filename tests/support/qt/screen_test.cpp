@@ -5,9 +5,9 @@
 #include <QInputMethodEvent>
 #include <QPainter>
 #include <QPixmap>
-#include <algorithm>
 #include <QTest>
 #include <QWidget>
+#include <algorithm>
 
 #include "shell/shell.h"
 
