@@ -2,13 +2,29 @@
 #include <QApplication>
 
 #include "app/layout_app.h"
+#include "app/main_frame.h"
 #include "app/program_screens.h"
+#include "shell/shell.h"
+#include "shell/single_instance.h"
+#include "ui/input_panel.h"
 #include "ui/resources.h"
 
 int main(int argc, char** argv) {
+    shell::ensurePrivateRuntimeDir();
     QApplication qapp(argc, argv);
+    // One Quorin per device: a second start brings the running one to the front and ends.
+    shell::SingleInstance instance(QStringLiteral("Quorinity"));
+    if (!instance.claim()) return 0;
     ui::applyDeviceLook(qapp);
+    // The keyboard at the bottom of the screen, for every screen of the program.
+    ui::InputPanel inputPanel;
     CLayoutApp app(makeScreens());
+    // Connected before the frame exists: a start during the start-up agenda is not lost.
+    QObject::connect(&instance, &shell::SingleInstance::activationRequested, [&app] {
+        shell::bringToFront(app.frame());
+        // A dialog that is open stays in front of the frame, as it was.
+        shell::bringToFront(QApplication::activeModalWidget());
+    });
     if (!app.InitInstance()) return 1;
     return qapp.exec();
 }

@@ -13,6 +13,7 @@
 #include "shell/shell.h"
 #include "ui/bitmap_button.h"
 #include "ui/controls.h"
+#include "ui/input_panel.h"
 #include "ui/menu_resource.h"
 #include "ui/resources.h"
 
@@ -69,6 +70,10 @@ bool CMainFrame::OnCreate() {
     commandBar_->setNativeMenuBar(false);
     for (int i = 0; i < menu_->popupCount(); ++i) commandBar_->addMenu(menu_->popup(i));
     commandBar_->setGeometry(0, 320 - kBarHeight, 240, kBarHeight);
+    // The right end belongs to the input panel's button, which the platform draws there.
+    auto* panelButtonRoom = new QWidget(commandBar_);
+    panelButtonRoom->setFixedSize(240 - ui::InputPanel::kButtonRect.left(), kBarHeight - 2);
+    commandBar_->setCornerWidget(panelButtonRoom, Qt::TopRightCorner);
     connect(commandBar_, &QMenuBar::triggered, this, [this](QAction* action) {
         if (int id = ui::MenuResource::commandOf(action)) view_->OnCommand(id);
     });

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "child_programs.h"
 #include "clock/clock.h"
 #include "fs/devfs.h"
 
@@ -78,6 +79,8 @@ bool HomeScreen::loadItem(QString* error) {
 }
 
 void HomeScreen::refresh() {
+    // Programs started from the item that have ended since are reaped here.
+    childprograms::reapEnded();
     ts::sendMessage(item_.hwndCustom, ts::WM_TODAYCUSTOM_QUERYREFRESHCACHE, 0, 0);
     layoutItems();
     update();
@@ -107,6 +110,7 @@ void HomeScreen::report() {
         std::fputs(qUtf8Printable(lines + "\n\n"), stdout);
         std::fflush(stdout);
     }
+    if (options_.once) QCoreApplication::quit();
 }
 
 void HomeScreen::paintEvent(QPaintEvent*) {

@@ -19,6 +19,7 @@ public:
         int refreshMs = 5000;     // between query-refresh messages
         bool printLines = false;  // after every refresh, the item's lines and an empty line
         QString screenshot;       // after every refresh, a PNG of the screen
+        bool once = false;        // end the program after the first report
     };
 
     static constexpr int kHeaderHeight = 26;

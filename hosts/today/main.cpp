@@ -1,12 +1,59 @@
 // today-host: the device's home screen with the Today item.
 //   today-host [--item LIBRARY] [--refresh MS] [--print-lines] [--screenshot FILE.png]
+// With --print-lines or --screenshot and no --refresh, it refreshes once, reports and ends;
+// without a display it then draws off screen.
+#include <signal.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFont>
 #include <QRegularExpression>
+#include <QSocketNotifier>
 #include <cstdio>
+#include <cstring>
 
+#include "child_programs.h"
 #include "home_screen.h"
+#include "shell/shell.h"
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onTerminate(int) {
+    const char byte = 1;
+    [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+// SIGTERM and SIGINT end the event loop, so the programs started from here are ended too.
+void quitOnTerminate(QCoreApplication& app) {
+    if (::pipe(g_signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    struct sigaction action {};
+    action.sa_handler = onTerminate;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+bool hasOption(int argc, char** argv, const char* name) {
+    const size_t n = std::strlen(name);
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], name, n) == 0 && (argv[i][n] == 0 || argv[i][n] == '=')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool hasDisplay() {
+    return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY") ||
+           qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+}
+
+}  // namespace
 
 // Served over VNC, the home screen holds its port; a program started from it (Quorin, on a tap)
 // is served on the next one, so both screens can be viewed.
@@ -17,7 +64,8 @@ static void moveChildrenToNextVncPort() {
     auto m = port.match(platform);
     int next = (m.hasMatch() ? m.captured(1).toInt() : 5900) + 1;
     if (m.hasMatch()) {
-        platform.replace(m.capturedStart(0), m.capturedLength(0), QStringLiteral("port=%1").arg(next));
+        platform.replace(m.capturedStart(0), m.capturedLength(0),
+                         QStringLiteral("port=%1").arg(next));
     } else {
         platform += QStringLiteral(":port=%1").arg(next);
     }
@@ -26,7 +74,24 @@ static void moveChildrenToNextVncPort() {
 }
 
 int main(int argc, char** argv) {
+    shell::ensurePrivateRuntimeDir();
+    const bool reporting =
+        hasOption(argc, argv, "--print-lines") || hasOption(argc, argv, "--screenshot");
+    if (!hasDisplay()) {
+        if (!reporting) {
+            std::fprintf(stderr,
+                         "today-host: no display. Start it with scripts/run today, or ask for "
+                         "--print-lines or --screenshot.\n");
+            return 2;
+        }
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    // Reporting without a refresh period is a single look at the item.
+    const bool once = reporting && !hasOption(argc, argv, "--refresh");
     QApplication app(argc, argv);
+    quitOnTerminate(app);
+    childprograms::adoptDescendants();
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { childprograms::endAll(); });
     moveChildrenToNextVncPort();
     QApplication::setApplicationName(QStringLiteral("today-host"));
     QFont font(QStringLiteral("NanumGothic"));
@@ -45,10 +110,13 @@ int main(int argc, char** argv) {
                                      QStringLiteral("ms"), QStringLiteral("5000"));
     const QCommandLineOption printLines(
         QStringLiteral("print-lines"),
-        QStringLiteral("After every refresh, print the item's lines and an empty line."));
-    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                        QStringLiteral("After every refresh, save the screen."),
-                                        QStringLiteral("png"));
+        QStringLiteral("After every refresh, print the item's lines and an empty line "
+                       "(once and end, unless --refresh is given)."));
+    const QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QStringLiteral("After every refresh, save the screen (once and end, unless --refresh "
+                       "is given)."),
+        QStringLiteral("png"));
     parser.addOptions({item, refresh, printLines, screenshot});
     parser.process(app);
 
@@ -63,6 +131,7 @@ int main(int argc, char** argv) {
     }
     options.printLines = parser.isSet(printLines);
     options.screenshot = parser.value(screenshot);
+    options.once = once;
 
     HomeScreen screen(options);
     QString error;

@@ -1,10 +1,17 @@
 #include "message_box.h"
 
 #include <QApplication>
-#include <QMessageBox>
+#include <QIcon>
+#include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
 #include <utility>
 #include <vector>
+
+#include "message_box_dialog.h"
+#include "shell.h"
 
 namespace shell {
 
@@ -45,16 +52,15 @@ namespace {
 struct ButtonDef {
     int id;
     const char16_t* text;
-    QMessageBox::ButtonRole role;
 };
 
-constexpr ButtonDef kOk{IDOK, u"확인", QMessageBox::AcceptRole};
-constexpr ButtonDef kCancel{IDCANCEL, u"취소", QMessageBox::RejectRole};
-constexpr ButtonDef kAbort{IDABORT, u"중단", QMessageBox::RejectRole};
-constexpr ButtonDef kRetry{IDRETRY, u"다시 시도", QMessageBox::AcceptRole};
-constexpr ButtonDef kIgnore{IDIGNORE, u"무시", QMessageBox::AcceptRole};
-constexpr ButtonDef kYes{IDYES, u"예", QMessageBox::YesRole};
-constexpr ButtonDef kNo{IDNO, u"아니요", QMessageBox::NoRole};
+constexpr ButtonDef kOk{IDOK, u"확인"};
+constexpr ButtonDef kCancel{IDCANCEL, u"취소"};
+constexpr ButtonDef kAbort{IDABORT, u"중단"};
+constexpr ButtonDef kRetry{IDRETRY, u"다시 시도"};
+constexpr ButtonDef kIgnore{IDIGNORE, u"무시"};
+constexpr ButtonDef kYes{IDYES, u"예"};
+constexpr ButtonDef kNo{IDNO, u"아니요"};
 
 std::vector<ButtonDef> buttonList(Buttons b) {
     switch (b) {
@@ -74,44 +80,130 @@ std::vector<ButtonDef> buttonList(Buttons b) {
     return {kOk};
 }
 
+const QColor kTitleColor(0, 51, 128);
+
+QStyle::StandardPixmap pixmapOf(Icon icon) {
+    switch (icon) {
+        case Icon::Stop:
+            return QStyle::SP_MessageBoxCritical;
+        case Icon::Question:
+            return QStyle::SP_MessageBoxQuestion;
+        case Icon::Exclamation:
+            return QStyle::SP_MessageBoxWarning;
+        case Icon::Information:
+        case Icon::None:
+            break;
+    }
+    return QStyle::SP_MessageBoxInformation;
+}
+
+// The wrapped lines, drawn one under the other; scrolled by its box when they do not fit.
+class MessageText : public QWidget {
+public:
+    MessageText(const QStringList& lines, int lineHeight, QWidget* parent)
+        : QWidget(parent), lines_(lines), lineHeight_(lineHeight) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setPen(palette().color(QPalette::WindowText));
+        for (int i = 0; i < lines_.size(); ++i) {
+            p.drawText(QRect(0, i * lineHeight_, width(), lineHeight_),
+                       Qt::AlignLeft | Qt::AlignVCenter, lines_[i]);
+        }
+    }
+
+private:
+    QStringList lines_;
+    int lineHeight_;
+};
+
 // The device's own look: Korean button texts whatever the host's language.
 class DialogResponder : public MessageResponder {
 public:
     int ask(QWidget* parent, const QString& text, const QString& caption, Buttons buttons,
             Icon icon) override {
-        QMessageBox box(parent ? parent : QApplication::activeWindow());
-        box.setWindowTitle(caption);
-        box.setText(text);
-        switch (icon) {
-            case Icon::None:
-                box.setIcon(QMessageBox::NoIcon);
-                break;
-            case Icon::Stop:
-                box.setIcon(QMessageBox::Critical);
-                break;
-            case Icon::Question:
-                box.setIcon(QMessageBox::Question);
-                break;
-            case Icon::Exclamation:
-                box.setIcon(QMessageBox::Warning);
-                break;
-            case Icon::Information:
-                box.setIcon(QMessageBox::Information);
-                break;
-        }
-        std::vector<std::pair<QAbstractButton*, int>> ids;
-        for (const ButtonDef& def : buttonList(buttons)) {
-            QPushButton* button = box.addButton(QString::fromUtf16(def.text), def.role);
-            ids.emplace_back(button, def.id);
-        }
-        box.setDefaultButton(static_cast<QPushButton*>(ids.front().first));
+        MessageBoxDialog box(parent ? parent : QApplication::activeWindow(), text, caption, buttons,
+                             icon);
         box.exec();
-        for (const auto& [button, id] : ids) {
-            if (box.clickedButton() == button) return id;
-        }
-        return dismissAnswer(buttons);
+        return box.answer();
     }
 };
+
+}  // namespace
+
+MessageBoxDialog::MessageBoxDialog(QWidget* parent, const QString& text, const QString& caption,
+                                   Buttons buttons, Icon icon)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
+      caption_(caption),
+      icon_(icon),
+      answer_(dismissAnswer(buttons)) {
+    setObjectName(QStringLiteral("MessageBox"));
+    setWindowTitle(caption);
+    const std::vector<ButtonDef> defs = buttonList(buttons);
+    MessageBoxMetrics metrics;
+    metrics.scrollBarWidth = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    layout_ = layoutMessageBox(text, icon != Icon::None, int(defs.size()), fontMetrics(),
+                               visibleDesktop(), metrics);
+    setFixedSize(layout_.box.size());
+    move(layout_.box.topLeft());
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+
+    auto* lines = new MessageText(layout_.lines, layout_.lineHeight, this);
+    lines->setObjectName(QStringLiteral("text"));
+    const int linesHeight = int(layout_.lines.size()) * layout_.lineHeight;
+    if (layout_.textScrolls) {
+        auto* scroller = new QScrollArea(this);
+        scroller->setFrameShape(QFrame::NoFrame);
+        scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        scroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        scroller->setGeometry(layout_.text);
+        lines->resize(layout_.text.width() - metrics.scrollBarWidth, linesHeight);
+        scroller->setWidget(lines);
+        scroller->verticalScrollBar()->setSingleStep(layout_.lineHeight);
+    } else {
+        lines->setGeometry(layout_.text.x(), layout_.text.y(), layout_.text.width(), linesHeight);
+    }
+
+    for (size_t i = 0; i < defs.size(); ++i) {
+        auto* button = new QPushButton(QString::fromUtf16(defs[i].text), this);
+        button->setGeometry(layout_.buttons[i]);
+        const int id = defs[i].id;
+        connect(button, &QPushButton::clicked, this, [this, id] {
+            answer_ = id;
+            accept();
+        });
+        buttons_ << button;
+    }
+    // Return takes the first button, as the system's default; Escape dismisses.
+    buttons_.front()->setDefault(true);
+    buttons_.front()->setFocus();
+}
+
+void MessageBoxDialog::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    p.fillRect(layout_.title, kTitleColor);
+    p.setPen(Qt::white);
+    QFont bold = font();
+    bold.setBold(true);
+    p.setFont(bold);
+    p.drawText(layout_.title.adjusted(6, 0, -6, 0), Qt::AlignLeft | Qt::AlignVCenter,
+               QFontMetrics(bold).elidedText(caption_, Qt::ElideRight, layout_.title.width() - 12));
+    // The frame sets the box apart from the form behind it.
+    p.setPen(QColor(40, 40, 40));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+    if (icon_ != Icon::None) {
+        const QIcon icon = style()->standardIcon(pixmapOf(icon_), nullptr, this);
+        icon.paint(&p, layout_.icon);
+    }
+}
+
+namespace {
 
 DialogResponder& dialogResponder() {
     static DialogResponder responder;

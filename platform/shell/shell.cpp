@@ -1,10 +1,15 @@
 #include "shell.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
+#include <cstdlib>
+#include <string>
 
 #include "fs/devfs.h"
 
@@ -165,6 +170,25 @@ QStringList qtNameFilters(const QString& systemFilter) {
         filters << parts[i] + QStringLiteral(" (") + patterns + u')';
     }
     return filters;
+}
+
+namespace {
+
+bool isPrivateDir(const char* path) {
+    struct stat st {};
+    return path && *path && ::stat(path, &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == ::getuid() && (st.st_mode & 0077) == 0;
+}
+
+}  // namespace
+
+void ensurePrivateRuntimeDir() {
+    if (isPrivateDir(std::getenv("XDG_RUNTIME_DIR"))) return;
+    const std::string dir = "/tmp/quorin-runtime-" + std::to_string(::getuid());
+    ::mkdir(dir.c_str(), 0700);
+    // A folder of that name that someone else made, or opened to others, is not used.
+    if (!isPrivateDir(dir.c_str())) return;
+    ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
 }
 
 namespace faults {

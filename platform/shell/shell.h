@@ -102,6 +102,13 @@ FileChooser setFileChooser(FileChooser chooser);
 // "Sketch Files(*.bmp)|*.bmp|..||" as Qt name filters ("Sketch Files(*.bmp) (*.bmp)", ...).
 QStringList qtNameFilters(const QString& systemFilter);
 
+// --- Process set-up ---
+// Before the application object: gives the process a private runtime folder
+// (/tmp/quorin-runtime-<uid>, mode 0700) when the session names none or one that is not this
+// user's, so the toolkit has one without warning about it. The folder is exported, so the
+// programs this one starts share it.
+void ensurePrivateRuntimeDir();
+
 // --- Tests ---
 namespace faults {
 // getInputPanelInfo() fails while armed.

@@ -47,6 +47,11 @@ bool applyDeviceLook(QApplication& app) {
     palette.setColor(QPalette::Text, Qt::black);
     palette.setColor(QPalette::Highlight, QColor(0, 0, 128));
     palette.setColor(QPalette::HighlightedText, Qt::white);
+    // setColor() above set every group; a greyed command or control must still look greyed.
+    const QColor grey(128, 128, 128);
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        palette.setColor(QPalette::Disabled, role, grey);
+    }
     app.setPalette(palette);
     app.setFont(deviceFont());
     return QFontDatabase::families().contains(QStringLiteral("NanumGothic"));

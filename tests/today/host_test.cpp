@@ -82,3 +82,31 @@ TEST_F(TodayTest, HostShowsTheItemAndCountsWhatAnotherProcessAdds) {
     const QImage shot(screenshot);
     EXPECT_EQ(shot.size(), QSize(240, 320));
 }
+
+TEST_F(TodayTest, HostReportsOnceWithoutADisplayAndEnds) {
+    addAppointment(kToday);
+    const QString picture = SCREENSHOT_DIR "/today-host-once.png";
+    QDir().mkpath(SCREENSHOT_DIR);
+    QFile::remove(picture);
+    QProcess host;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QUORIN_CLOCK", "2026-03-14 10:30:00");
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR"}) {
+        env.remove(name);
+    }
+    host.setProcessEnvironment(env);
+    host.start(TODAY_HOST, {"--print-lines", "--screenshot", picture});
+    ASSERT_TRUE(host.waitForFinished(20000)) << "the host did not end after its report";
+    EXPECT_EQ(host.exitCode(), 0);
+    EXPECT_EQ(QString::fromUtf8(host.readAllStandardOutput()),
+              QStringLiteral("오늘의 약속 : 1개가 있습니다.\n\n"));
+    // Nothing about a runtime folder or a display on the error stream.
+    EXPECT_EQ(QString::fromUtf8(host.readAllStandardError()), QString());
+    EXPECT_EQ(QImage(picture).size(), QSize(240, 320));
+
+    // Without a display and without a report there is nothing to do: it says so.
+    host.start(TODAY_HOST, {});
+    ASSERT_TRUE(host.waitForFinished(20000));
+    EXPECT_EQ(host.exitCode(), 2);
+    EXPECT_TRUE(host.readAllStandardError().contains("no display"));
+}

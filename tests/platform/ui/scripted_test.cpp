@@ -3,13 +3,13 @@
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
 #include "qt/screen_test.h"
 #include "shell/message_box.h"
+#include "shell/message_box_dialog.h"
 #include "ui/controls.h"
 #include "ui/modal.h"
 
@@ -80,7 +80,7 @@ TEST(MessageBox, OnTheDeviceShowsKoreanButtonsAndAnswersTheOneTapped) {
     QStringList buttons;
     QTimer poll;
     poll.callOnTimeout([&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        auto* box = qobject_cast<MessageBoxDialog*>(QApplication::activeModalWidget());
         if (!box) return;
         poll.stop();
         for (QAbstractButton* b : box->buttons()) buttons << b->text();

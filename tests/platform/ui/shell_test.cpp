@@ -1,5 +1,7 @@
 #include "shell/shell.h"
 
+#include <unistd.h>
+
 #include <QCursor>
 #include <QFile>
 #include <QGuiApplication>
@@ -128,6 +130,42 @@ TEST_F(Shell, FileOpenDialogIsAnsweredByTheInstalledChooser) {
                            "All Files (*.*) (*.*)"}));
     EXPECT_EQ(shell::qtNameFilters("Pictures|*.bmp;*.jpg||"),
               QStringList({"Pictures (*.bmp *.jpg)"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RuntimeDir, APrivateOneIsKeptAMissingOrSharedOneIsReplacedByTheProgramsOwn) {
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    const std::filesystem::path base =
+        std::filesystem::temp_directory_path() / ("quorin-rt-" + std::to_string(getpid()));
+    std::filesystem::create_directories(base / "mine");
+    std::filesystem::create_directories(base / "shared");
+    std::filesystem::permissions(base / "mine", std::filesystem::perms::owner_all);
+    std::filesystem::permissions(base / "shared", std::filesystem::perms::all);
+    const std::string own = "/tmp/quorin-runtime-" + std::to_string(getuid());
+
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString((base / "mine").string()));
+    shell::ensurePrivateRuntimeDir();
+    EXPECT_EQ(qgetenv("XDG_RUNTIME_DIR").toStdString(), (base / "mine").string());
+
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString((base / "shared").string()));
+    shell::ensurePrivateRuntimeDir();
+    EXPECT_EQ(qgetenv("XDG_RUNTIME_DIR").toStdString(), own);
+
+    qunsetenv("XDG_RUNTIME_DIR");
+    shell::ensurePrivateRuntimeDir();
+    EXPECT_EQ(qgetenv("XDG_RUNTIME_DIR").toStdString(), own);
+    EXPECT_EQ(std::filesystem::status(own).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_all);
+
+    std::filesystem::remove_all(base);
+    if (saved.isNull()) {
+        qunsetenv("XDG_RUNTIME_DIR");
+    } else {
+        qputenv("XDG_RUNTIME_DIR", saved);
+    }
 }
 
 }  // namespace

@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QInputMethodEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QTest>
 #include <QWidget>
+#include <algorithm>
 
 #include "shell/shell.h"
 
@@ -60,6 +62,30 @@ QString screenshot(QWidget* widget, const QString& name) {
     if (!QDir().mkpath(dir)) return {};
     const QString path = dir + u'/' + name + QStringLiteral(".png");
     return widget->grab().save(path, "PNG") ? path : QString();
+}
+
+QString screenshotScreen(const QString& name) {
+    const QString dir = QStringLiteral(QUORIN_SCREENSHOT_DIR);
+    if (!QDir().mkpath(dir)) return {};
+    QImage screen(240, 320, QImage::Format_RGB32);
+    screen.fill(Qt::white);
+    QPainter p(&screen);
+    QList<QWidget*> windows;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible()) windows << w;
+    }
+    // Layers: ordinary windows, then the active one and the modal one, then tool-tip windows.
+    auto layer = [](QWidget* w) {
+        if (w->windowType() == Qt::ToolTip) return 3;
+        if (w == QApplication::activeModalWidget()) return 2;
+        return w->isActiveWindow() ? 1 : 0;
+    };
+    std::stable_sort(windows.begin(), windows.end(),
+                     [&](QWidget* a, QWidget* b) { return layer(a) < layer(b); });
+    for (QWidget* w : windows) p.drawPixmap(w->geometry().topLeft(), w->grab());
+    p.end();
+    const QString path = dir + u'/' + name + QStringLiteral(".png");
+    return screen.save(path, "PNG") ? path : QString();
 }
 
 ScreenTest::ScreenTest() {

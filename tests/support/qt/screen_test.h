@@ -33,6 +33,10 @@ void processDeferredDeletes();
 // an empty string when it could not be written.
 QString screenshot(QWidget* widget, const QString& name);
 
+// Writes a picture of the whole 240 x 320 screen as the user sees it: the visible windows at
+// their places, the active one over the others and the panel's windows (tool tips) on top.
+QString screenshotScreen(const QString& name);
+
 // A fresh device and desktop root, a reset shell, and scripts for the messages, modal
 // dialogs and menus of the test, checked when the test ends.
 class ScreenTest : public DeviceTest {
