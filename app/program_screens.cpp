@@ -1,9 +1,11 @@
 // The screens of this build, as the view and the document open them.
 #include "app/program_screens.h"
 
+#include "app/day_agenda.h"
 #include "app/main_view.h"
 #include "appointments/appointment_dlg.h"
 #include "appointments/schedule_view.h"
+#include "appointments/screen_hooks.h"
 #include "people/people_list_wnd.h"
 #include "people/people_panel_dlg.h"
 #include "people/person_edit_dlg.h"
@@ -26,8 +28,14 @@ Screens makeScreens() {
         return new CPeoplePanelDlg(view, runPersonEditDlg, parent);
     };
     screens.createAppointmentEditor = [](MainView& view, QWidget* parent) -> QWidget* {
-        return new CAppointmentDlg(view, parent);
+        return new CAppointmentDlg(view, parent, [](QWidget* over) { app::OpenDayAgenda(over); });
     };
+    screens.startNewAppointment = [](MainView&, QWidget* editor, const QString& name,
+                                     int personId) {
+        appointments::StartWithPerson(editor, name, personId);
+    };
+    appointments::screenHooks().openAppointmentEditor = appointments::OpenEditorFor;
+    appointments::screenHooks().startAppointmentOn = appointments::StartEditorOn;
     screens.runPersonEditor = [](MainView& view, int personId) {
         runPersonEditDlg(view, personId, false);
     };

@@ -99,6 +99,11 @@ public:
     using Visitor = std::function<bool(const RecordImage&)>;
     bool walkRecords(uint32_t kind, std::initializer_list<uint32_t> properties,
                      const Visitor& visit);
+    // The same walk, telling the visitor whether the record holds every listed property
+    // (`complete`), for readers that must skip a record lacking one instead of reading zero.
+    using CheckedVisitor = std::function<bool(const RecordImage&, bool complete)>;
+    bool walkRecordsChecked(uint32_t kind, std::initializer_list<uint32_t> properties,
+                            const CheckedVisitor& visit);
 
     // ---- Categories (the profile section "CATEGORY") ----
 
