@@ -2,13 +2,16 @@
 #include "app/program_screens.h"
 
 #include "app/day_agenda.h"
+#include "app/main_frame.h"
 #include "app/main_view.h"
 #include "appointments/appointment_dlg.h"
 #include "appointments/schedule_view.h"
 #include "appointments/screen_hooks.h"
+#include "appointments/today_set_dlg.h"
 #include "people/people_list_wnd.h"
 #include "people/people_panel_dlg.h"
 #include "people/person_edit_dlg.h"
+#include "ui/modal.h"
 
 namespace {
 
@@ -33,6 +36,13 @@ Screens makeScreens() {
     screens.startNewAppointment = [](MainView&, QWidget* editor, const QString& name,
                                      int personId) {
         appointments::StartWithPerson(editor, name, personId);
+    };
+    screens.runTodaySettings = [](MainView& view) {
+        CTodaySetDlg dlg(view.viewWidget());
+        if (ui::runModal(dlg) != QDialog::Accepted) return;
+        if (auto* frame = qobject_cast<CMainFrame*>(view.viewWidget()->window())) {
+            frame->SetBriefingHour(dlg.saved().hour);
+        }
     };
     appointments::screenHooks().openAppointmentEditor = appointments::OpenEditorFor;
     appointments::screenHooks().startAppointmentOn = appointments::StartEditorOn;
