@@ -65,8 +65,8 @@ std::vector<std::vector<GroupMember>> groupMembers(CRecordStore& store, const QS
     std::vector<std::vector<GroupMember>> members(size_t(groups.size()));
     if (groups.isEmpty()) return members;
     store.walkRecordsChecked(PersonKind, {PropId, PropName, PropGroups},
-                             [&](const RecordImage& r, bool complete) {
-                                 if (!complete || r.id < 1) return true;
+                             [&](const RecordImage& r, uint32_t missing) {
+                                 if (missing || r.id < 1) return true;
                                  const QString list = fromField(text(r.groups));
                                  if (list.isEmpty()) return true;
                                  QString name;

@@ -50,17 +50,18 @@ bool walk(cedb::Database& db, uint32_t kind, std::initializer_list<uint32_t> pro
         if (!db.readCurrent(rec, wanted)) return false;
         const PropVal* k = cedb::findProp(rec, PropKind);
         if (k && (kind == AnyKind || uint16_t(k->number) == kind)) {
-            bool complete = true;
-            for (uint32_t id : wanted) {
-                if (!cedb::findProp(rec, id)) {
+            uint32_t missing = 0;
+            for (size_t i = 0; i < wanted.size(); ++i) {
+                if (!cedb::findProp(rec, wanted[i])) {
                     PropVal empty;
-                    empty.propId = id;
+                    empty.propId = wanted[i];
                     loadProperty(image, empty);
-                    complete = false;
+                    // wanted[0] is the kind, which a visited record has.
+                    if (i >= 1 && i <= 32) missing |= 1u << (i - 1);
                 }
             }
             for (const PropVal& p : rec) loadProperty(image, p);
-            if (!visit(image, complete)) return true;
+            if (!visit(image, missing)) return true;
         }
         if (!db.seekNext()) return db.endOfData();
     }
@@ -91,7 +92,7 @@ bool CRecordStore::CreateDatabases() {
         // hold; starting at 1 would hand out 11, 21, ... a second time.
         int32_t highest = 0;
         if (cedb::Database db; db.open(volume_, mainName)) {
-            const bool walked = walk(db, AnyKind, {PropId, PropKey}, [&](const RecordImage& r, bool) {
+            const bool walked = walk(db, AnyKind, {PropId, PropKey}, [&](const RecordImage& r, uint32_t) {
                 highest = std::max({highest, r.id, r.key});
                 return true;
             });
@@ -275,7 +276,7 @@ bool CRecordStore::walkRecords(uint32_t kind, std::initializer_list<uint32_t> pr
     cedb::Database walker;
     if (!walker.open(volume_, main_.oid())) return false;
     return walk(walker, kind, properties,
-                [&visit](const RecordImage& r, bool) { return visit(r); });
+                [&visit](const RecordImage& r, uint32_t) { return visit(r); });
 }
 
 bool CRecordStore::walkRecordsChecked(uint32_t kind, std::initializer_list<uint32_t> properties,

@@ -99,9 +99,10 @@ public:
     using Visitor = std::function<bool(const RecordImage&)>;
     bool walkRecords(uint32_t kind, std::initializer_list<uint32_t> properties,
                      const Visitor& visit);
-    // The same walk, telling the visitor whether the record holds every listed property
-    // (`complete`), for readers that must skip a record lacking one instead of reading zero.
-    using CheckedVisitor = std::function<bool(const RecordImage&, bool complete)>;
+    // The same walk, telling the visitor which listed properties the record lacks (`missing`:
+    // bit i for the i-th listed property, at most 32 listed), for readers that must skip a
+    // record lacking one instead of reading zero.
+    using CheckedVisitor = std::function<bool(const RecordImage&, uint32_t missing)>;
     bool walkRecordsChecked(uint32_t kind, std::initializer_list<uint32_t> properties,
                             const CheckedVisitor& visit);
 
