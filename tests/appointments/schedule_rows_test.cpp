@@ -1,7 +1,10 @@
 // The rows of the meeting history and of the day's agenda, from records in a real store:
 // which records belong to a person, the "No-Name.." row, order, anniversaries, every repeat
 // code with and without a lead across month and year ends, and damaged records.
+#include <sstream>
+
 #include "appointment_fixture.h"
+#include "inspect/inspect.h"
 #include "appointments/schedule_rows.h"
 #include "people/people_list_rows.h"
 #include "store/repeat_rule.h"
@@ -79,6 +82,38 @@ TEST_F(RowsTest, APersonsHistoryHoldsTheAppointmentsTheyTakePartInOldestFirst) {
     EXPECT_TRUE(appointments::takesPart(u"31;11;#;", 31));
     EXPECT_FALSE(appointments::takesPart(u"31;#;11;", 11));
     EXPECT_FALSE(appointments::takesPart(u"x;#;", 0));
+}
+
+TEST_F(RowsTest, TheInspectionToolPrintsEveryHistoryRowOnItsOwnLine) {
+    const auto at = [](int d) { return fileTime(2002, 6, d, 9); };
+    for (int d = 1; d <= 7; ++d) addAppointment(u"11;#;", u"", at(8 - d), at(8 - d), u"만남");
+    const int odd = addAppointment(u"11;#;", u"", at(20), at(20), u"두 줄\n내용\t끝");
+    const int ann = addAnniversary(11, u"김", fileTime(1970, 3, 4), u"100;0;0;", u"생일");
+    const auto run = [](std::vector<std::string> args, int* code) {
+        std::ostringstream out, err;
+        *code = inspect::run(args, out, err);
+        return out.str();
+    };
+    int code = -1;
+    std::string text = run({"history", "11"}, &code);
+    EXPECT_EQ(code, 0);
+    // The rows the history pane pages through, in its order, escapes aside.
+    std::string expected;
+    const auto h = appointments::buildHistory(store, 11, appointments::HistoryAppointments);
+    ASSERT_EQ(h.rows.size(), 8u);
+    for (const auto& r : h.rows) {
+        expected += (r.first + u'\t' + r.second + u'\t' + r.id).toStdString() + "\n";
+    }
+    expected.replace(expected.find("두 줄\n"), 8, "두 줄\\n");
+    expected.replace(expected.find("내용\t"), 7, "내용\\t");
+    EXPECT_EQ(text, expected);
+    EXPECT_NE(text.find("2002/06/20\t두 줄\\n내용\\t끝\t" + std::to_string(odd) + "\n"), std::string::npos);
+    EXPECT_EQ(run({"history", "11", "--anniversaries"}, &code),
+              "기념일:1970/03/04\t생일\t" + std::to_string(-ann) + "\n");
+    EXPECT_EQ(run({"history", "-5"}, &code), "");
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(run({"history", "11x"}, &code), "");
+    EXPECT_EQ(code, 2);
 }
 
 TEST_F(RowsTest, AnniversariesEnableTheButtonInBothModesAndListInTheirOwn) {

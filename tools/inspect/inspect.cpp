@@ -1,5 +1,6 @@
 #include "inspect.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +11,10 @@
 #include "cedb/cedb.h"
 #include "fs/devfs.h"
 #include "registry/registry.h"
+#include "appointments/schedule_rows.h"
+#include "people/people_list_rows.h"
+#include "store/record_store.h"
+#include "strings/string_table.h"
 
 #include <sqlite3.h>
 
@@ -139,7 +144,9 @@ int usage(std::ostream& err) {
            "  dump NAME [--json]                every record of a database, every property\n"
            "  reg keys [HKLM|HKCU] [--desktop-registry]\n"
            "  reg get HKLM|HKCU KEY [VALUE]     the key's values (or one)\n"
-           "  reg set HKLM|HKCU KEY VALUE sz|dword DATA\n";
+           "  reg set HKLM|HKCU KEY VALUE sz|dword DATA\n"
+           "  agenda YYYY-MM-DD                 the day's agenda as on that date: title, rows\n"
+           "  history PERSON-ID [--anniversaries]  a person's meeting history, every page\n";
     return 2;
 }
 
@@ -325,6 +332,63 @@ int registry(const std::vector<std::string>& a, reg::Store store, std::ostream& 
     return usage(err);
 }
 
+// One row of an appointment list: the three columns separated by tabs. A tab, line break
+// or backslash inside a column is written as \t, \n, \r or \\, so each row stays one line.
+void printRow(const appointments::ItemRow& row, std::ostream& out) {
+    const auto column = [](const QString& text) {
+        std::string s;
+        for (char c : text.toStdString()) {
+            if (c == '\t') s += "\\t";
+            else if (c == '\n') s += "\\n";
+            else if (c == '\r') s += "\\r";
+            else if (c == '\\') s += "\\\\";
+            else s += c;
+        }
+        return s;
+    };
+    out << column(row.first) << '\t' << column(row.second) << '\t' << column(row.id) << '\n';
+}
+
+// The main database opened as the program opens it; false (with a message) when it is missing.
+bool openMain(CRecordStore& store, std::ostream& err) {
+    if (store.OpenDatabase(res::IDS_MAIN_DATABASE, MainHandle)) return true;
+    err << "no \"Quorin Database\" on this device\n";
+    return false;
+}
+
+// A whole decimal number within int, nothing else.
+bool parseInt(const std::string& s, int* value) {
+    if (s.empty() || s.size() > 11) return false;
+    size_t i = s[0] == '-' ? 1 : 0;
+    if (i == s.size()) return false;
+    long long v = 0;
+    for (; i < s.size(); ++i) {
+        if (s[i] < '0' || s[i] > '9') return false;
+        v = v * 10 + (s[i] - '0');
+    }
+    if (s[0] == '-') v = -v;
+    if (v < INT32_MIN || v > INT32_MAX) return false;
+    *value = int(v);
+    return true;
+}
+
+int history(const std::vector<std::string>& a, std::ostream& out, std::ostream& err) {
+    int person = 0;
+    const bool anniversaries = a.size() == 3 && a[2] == "--anniversaries";
+    if ((a.size() != 2 && !anniversaries) || !parseInt(a[1], &person)) return usage(err);
+    if (person == 0 || isGroupRowId(person)) {
+        err << "not a person: " << a[1] << " (a person's identifier, or -2 for No-Name..)\n";
+        return 1;
+    }
+    CRecordStore store;
+    if (!openMain(store, err)) return 1;
+    const auto h = appointments::buildHistory(
+        store, person,
+        anniversaries ? appointments::HistoryAnniversaries : appointments::HistoryAppointments);
+    for (const auto& row : h.rows) printRow(row, out);
+    return 0;
+}
+
 }  // namespace
 
 int run(const std::vector<std::string>& argsIn, std::ostream& out, std::ostream& err) {
@@ -354,6 +418,7 @@ int run(const std::vector<std::string>& argsIn, std::ostream& out, std::ostream&
         return dump(args[1], args.size() > 2 && args[2] == "--json", out, err);
     }
     if (args[0] == "reg") return registry(args, store, out, err);
+    if (args[0] == "history") return history(args, out, err);
     return usage(err);
 }
 
