@@ -1,7 +1,6 @@
 #include "appointments/appointment_dlg.h"
 
 #include <QApplication>
-#include <QCalendarWidget>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +21,7 @@
 #include "ui/bitmap_button.h"
 #include "ui/framed_edit.h"
 #include "ui/modal.h"
+#include "ui/month_calendar_ctrl.h"
 #include "ui/resources.h"
 #include "ui/time_picker.h"
 
@@ -133,19 +133,11 @@ CAppointmentDlg::CAppointmentDlg(MainView& view, QWidget* parent,
     done->setText(QStringLiteral("Done"));
     connect(done, &QAbstractButton::clicked, this, &CAppointmentDlg::OnDone);
 
-    // Created visible and bordered, centred at its own size, then hidden until asked for.
-    calendar_ = new QCalendarWidget(this);
+    // Hidden until asked for; it hides itself again on a pick or a tap outside it.
+    calendar_ = new ui::MonthCalendarCtrl(this);
     ui::setControlId(calendar_, MonthCalendarId);
-    calendar_->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
-    calendar_->setGridVisible(true);
-    calendar_->setStyleSheet(QStringLiteral("QCalendarWidget { border: 1px solid black; }"));
-    const QSize size = calendar_->sizeHint().boundedTo(QSize(230, 200));
-    calendar_->setGeometry(QRect(QPoint((240 - size.width()) / 2, (268 - size.height()) / 2), size));
-    calendar_->hide();
-    connect(calendar_, &QCalendarWidget::clicked, this, [this](const QDate& date) {
-        setFormDate(date);
-        calendar_->hide();
-    });
+    connect(calendar_, &ui::MonthCalendarCtrl::dayPicked, this,
+            [this](const QDate& date) { setFormDate(date); });
 
     ClearForm();
     qApp->installEventFilter(this);
@@ -239,9 +231,10 @@ void CAppointmentDlg::OnChooseParticipants() {
 
 void CAppointmentDlg::OnShowCalendar() {
     const auto date = appointments::parseFormDate(year_->text(), month_->text(), day_->text());
-    if (date) calendar_->setSelectedDate(QDate(date->year, date->month, date->day));
-    calendar_->show();
-    calendar_->raise();
+    const clk::SystemTime now = clk::localTime();
+    calendar_->setCurrentDate(date ? QDate(date->year, date->month, date->day)
+                                   : QDate(now.year, now.month, now.day));
+    calendar_->popUp();
 }
 
 void CAppointmentDlg::OnAttachSketch() {
@@ -318,13 +311,8 @@ void CAppointmentDlg::keyPressEvent(QKeyEvent* event) {
 bool CAppointmentDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
         auto* w = static_cast<QWidget*>(watched);
-        if (w->window() == window() && isAncestorOf(w) && isVisible()) {
-            shell::lowerInputPanel();
-            // A press off the calendar closes it; one on it picks a date (clicked above).
-            if (calendar_->isVisible() && w != calendar_ && !calendar_->isAncestorOf(w)) {
-                calendar_->hide();
-            }
-        }
+        // Any press in the form lowers the input panel; the calendar handles its own taps.
+        if (w->window() == window() && isAncestorOf(w) && isVisible()) shell::lowerInputPanel();
     }
     return ui::TemplateDialog::eventFilter(watched, event);
 }

@@ -12,11 +12,11 @@
 #include "ui/controls.h"
 
 class MainView;
-class QCalendarWidget;
 class QLineEdit;
 class QPlainTextEdit;
 namespace ui {
 class BitmapButton;
+class MonthCalendarCtrl;
 class TimePicker;
 }  // namespace ui
 
@@ -83,7 +83,7 @@ public:
     // the return-to-agenda flag set, the day's agenda is opened again (and the flag cleared).
     void OnDone();
 
-    QCalendarWidget* monthCalendar() const { return calendar_; }
+    ui::MonthCalendarCtrl* monthCalendar() const { return calendar_; }
 
 public slots:
     // Escape does not close a pane.
@@ -114,7 +114,7 @@ private:
     QLineEdit* place_;
     QPlainTextEdit* content_;
     QLineEdit* sketch_;
-    QCalendarWidget* calendar_;
+    ui::MonthCalendarCtrl* calendar_;
 };
 
 namespace appointments {

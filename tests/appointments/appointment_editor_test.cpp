@@ -1,7 +1,6 @@
 // The appointment editor driven as the user drives it: the form filled, saved through the
 // question, read back from the store and loaded again; groups expanded, capacity, dates,
 // failed writes, Done and the way back to the agenda; the picker run from the editor.
-#include <QCalendarWidget>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -17,6 +16,7 @@
 #include "shell/tap_and_hold.h"
 #include "store/participant_lists.h"
 #include "ui/bitmap_button.h"
+#include "ui/month_calendar_ctrl.h"
 #include "ui/time_picker.h"
 
 namespace {
@@ -343,16 +343,25 @@ TEST_F(EditorTest, ReturnMakesANewLineAndDoneGoesBackToTheAgendaOnce) {
 }
 
 TEST_F(EditorTest, TheCalendarFillsTheDateAndATapElsewhereHidesIt) {
+    fillDate("2002", "12", "1");
     ASSERT_TRUE(tapButton(CAppointmentDlg::CalendarButtonId));
-    ASSERT_TRUE(editor->monthCalendar()->isVisible());
-    emit editor->monthCalendar()->clicked(QDate(2002, 12, 25));
-    EXPECT_FALSE(editor->monthCalendar()->isVisible());
+    ui::MonthCalendarCtrl* calendar = editor->monthCalendar();
+    ASSERT_TRUE(calendar->isVisible());
+    EXPECT_EQ(ui::controlId(calendar), CAppointmentDlg::MonthCalendarId);
+    EXPECT_EQ(calendar->page().month, 12);
+    QPoint cell;
+    for (int r = 0; r < ui::MonthCalendarPage::Rows; ++r)
+        for (int c = 0; c < 7; ++c)
+            if (calendar->page().dayAt(r, c) == 25) cell = calendar->page().cellRect(r, c).center();
+    ASSERT_TRUE(testsupport::tap(calendar, cell));
+    EXPECT_FALSE(calendar->isVisible());
     EXPECT_EQ(edit(CAppointmentDlg::YearEditId)->text(), QStringLiteral("2002"));
     EXPECT_EQ(edit(CAppointmentDlg::MonthEditId)->text(), QStringLiteral("12"));
     EXPECT_EQ(edit(CAppointmentDlg::DayEditId)->text(), QStringLiteral("25"));
     ASSERT_TRUE(tapButton(CAppointmentDlg::CalendarButtonId));
     ASSERT_TRUE(testsupport::tap(edit(CAppointmentDlg::ParticipantEditId)));
-    EXPECT_FALSE(editor->monthCalendar()->isVisible());
+    EXPECT_FALSE(calendar->isVisible());
+    EXPECT_EQ(edit(CAppointmentDlg::DayEditId)->text(), QStringLiteral("25"));
 }
 
 // ---- The participant picker ----

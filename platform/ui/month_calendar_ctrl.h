@@ -1,0 +1,66 @@
+// The month calendar control: a page of one month with previous and next arrows, from which
+// a day is picked with the stylus. Created hidden by its dialog; shown on demand, it hides
+// itself on a pick or on a tap anywhere outside it in its window.
+#pragma once
+
+#include <QDate>
+#include <QRect>
+#include <QWidget>
+
+namespace ui {
+
+// The geometry of the control's page, free of the widget.
+struct MonthCalendarPage {
+    static constexpr int Width = 168;
+    static constexpr int Height = 138;
+    static constexpr int HeaderHeight = 20;
+    static constexpr int WeekdayHeight = 16;
+    static constexpr int CellWidth = 24;
+    static constexpr int CellHeight = 17;
+    static constexpr int Rows = 6;
+
+    int year = 2000;
+    int month = 1;
+
+    // The day shown at row r (0..5), column c (0 = Sunday), 0 when the cell is empty.
+    int dayAt(int row, int column) const;
+    QRect cellRect(int row, int column) const;
+    // The day under `p`, 0 when none.
+    int dayAtPoint(const QPoint& p) const;
+    static QRect previousArrow() { return QRect(0, 0, 24, HeaderHeight); }
+    static QRect nextArrow() { return QRect(Width - 24, 0, 24, HeaderHeight); }
+    MonthCalendarPage stepped(int months) const;
+};
+
+class MonthCalendarCtrl : public QWidget {
+    Q_OBJECT
+public:
+    // Hidden; centred over `parent` when shown.
+    explicit MonthCalendarCtrl(QWidget* parent);
+
+    // The month shown and the day marked as current.
+    void setCurrentDate(const QDate& date);
+    QDate currentDate() const { return current_; }
+    const MonthCalendarPage& page() const { return page_; }
+    // Centres the control over its parent and shows it on top.
+    void popUp();
+
+signals:
+    // A day was tapped; the control has hidden itself.
+    void dayPicked(const QDate& date);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    MonthCalendarPage page_;
+    QDate current_;
+    int pressedDay_ = 0;
+};
+
+}  // namespace ui
