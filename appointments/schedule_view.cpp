@@ -5,6 +5,10 @@
 
 #include "app/commands.h"
 #include "app/main_view.h"
+#include "appointments/history_pane.h"
+#include "appointments/schedule_rows.h"
+#include "shell/message_box.h"
+#include "strings/string_table.h"
 #include "people/people_list_wnd.h"
 #include "ui/bitmap_button.h"
 #include "ui/controls.h"
@@ -48,8 +52,10 @@ CScheduleView::CScheduleView(MainView& view, PersonEditorRunner runEditor, QWidg
     list_->Create(ltrb(10, 35, 90, 230), PeopleListId, NameList, 70);
     connect(list_, &CPeopleListWnd::historyRefreshRequested, this, &CScheduleView::RefreshHistory);
 
-    // The history and the date tab's month bar and calendar come with their own screens.
-    history_ = ui::addControl<QWidget>(this, HistoryPaneId, ltrb(95, 35, 235, 230));
+    history_ = ui::place(new CHistoryPane(&view, this), HistoryPaneId, ltrb(95, 35, 235, 230));
+    history_->Create();
+    connect(history_, &CHistoryPane::modeFlipRequested, this, &CScheduleView::OnHistoryModeFlip);
+    // The date tab's month bar and calendar come with their own screens.
     newPerson_ = ui::addControl<ui::BitmapButton>(this, NewPersonButtonId, ltrb(10, 234, 90, 254));
     newPerson_->loadBitmaps(kNewPersonUp, kNewPersonDown);
     newPerson_->sizeToContent();
@@ -75,8 +81,28 @@ void CScheduleView::setCurrentTab(int tab) {
 }
 
 void CScheduleView::RefreshHistory() {
+    history_->ShowRows({});
     historyPersonId_ = list_->GetCurrentId();
     historyPersonName_ = list_->GetCurrentName();
+    history_->setMode(historyMode_);
+    if (isGroupRowId(historyPersonId_)) {
+        shell::messageBox(this, ui::loadString(res::IDS_NOT_A_PERSON));
+        return;
+    }
+    if (historyPersonId_ == 0) return;
+    const appointments::History h =
+        appointments::buildHistory(view_.store(), historyPersonId_, historyMode_);
+    // In anniversary mode the button stays usable, so that the way back is never shut.
+    history_->SetAnniversaryButton(h.hasAnniversaries ||
+                                   historyMode_ == appointments::HistoryAnniversaries);
+    history_->ShowRows(h.rows);
+}
+
+void CScheduleView::OnHistoryModeFlip() {
+    historyMode_ = historyMode_ == appointments::HistoryAppointments
+                       ? appointments::HistoryAnniversaries
+                       : appointments::HistoryAppointments;
+    RefreshHistory();
 }
 
 void CScheduleView::OnNewPerson() {

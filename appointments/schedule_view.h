@@ -8,6 +8,7 @@
 
 #include "people/people_panel_dlg.h"
 
+class CHistoryPane;
 class CPeopleListWnd;
 class MainView;
 namespace ui {
@@ -44,8 +45,13 @@ public:
     // Selects a tab as a tap on it does: its children shown, the other tab's hidden.
     void setCurrentTab(int tab);
 
-    // Rebuilds the meeting history of the people list's current person.
+    // Rebuilds the meeting history of the people list's current person, in the history mode
+    // (0 appointments, 1 anniversaries). A group row says it shows no person (61220).
     void RefreshHistory();
+    int historyMode() const { return historyMode_; }
+    // The history pane's request (0x054D): the other mode, rebuilt.
+    void OnHistoryModeFlip();
+    CHistoryPane* historyPane() const { return history_; }
     // The person the history was last built for.
     int historyPersonId() const { return historyPersonId_; }
     QString historyPersonName() const { return historyPersonName_; }
@@ -65,7 +71,8 @@ private:
     int tab_ = -1;
     QPixmap background_;
     CPeopleListWnd* list_ = nullptr;
-    QWidget* history_ = nullptr;
+    CHistoryPane* history_ = nullptr;
+    int historyMode_ = 0;
     ui::BitmapButton* newPerson_ = nullptr;
     QWidget* monthBar_ = nullptr;
     QWidget* calendar_ = nullptr;
