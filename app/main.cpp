@@ -8,6 +8,7 @@
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
     ui::applyDeviceLook(qapp);
+    installDayAgenda();
     CLayoutApp app(makeScreens());
     if (!app.InitInstance()) return 1;
     return qapp.exec();

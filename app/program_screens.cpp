@@ -2,11 +2,13 @@
 #include "app/program_screens.h"
 
 #include "app/day_agenda.h"
+#include "app/layout_view.h"
 #include "app/main_frame.h"
 #include "app/main_view.h"
 #include "appointments/appointment_dlg.h"
 #include "appointments/schedule_view.h"
 #include "appointments/screen_hooks.h"
+#include "appointments/today_appointment_dlg.h"
 #include "appointments/today_set_dlg.h"
 #include "people/people_list_wnd.h"
 #include "people/people_panel_dlg.h"
@@ -59,4 +61,15 @@ Screens makeScreens() {
         }
     };
     return screens;
+}
+
+void installDayAgenda() {
+    app::setAgendaOpener([](QWidget* parent) {
+        // Opened over the view (start-up, the editor's Done) or the frame (the timers).
+        auto* view = qobject_cast<CLayoutView*>(parent);
+        if (auto* frame = qobject_cast<CMainFrame*>(parent)) view = frame->view();
+        if (!view) return;
+        CTodayAppointmentDlg agenda(*view, view);
+        ui::runModal(agenda);
+    });
 }

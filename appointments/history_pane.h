@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-#include "appointments/schedule_rows.h"
+#include "appointments/meeting_rows.h"
 
 class CHistroyListCtrlView;
 class MainView;

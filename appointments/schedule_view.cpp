@@ -6,7 +6,7 @@
 #include "app/commands.h"
 #include "app/main_view.h"
 #include "appointments/history_pane.h"
-#include "appointments/schedule_rows.h"
+#include "appointments/meeting_rows.h"
 #include "shell/message_box.h"
 #include "strings/string_table.h"
 #include "people/people_list_wnd.h"

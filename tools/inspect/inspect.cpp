@@ -11,7 +11,8 @@
 #include "cedb/cedb.h"
 #include "fs/devfs.h"
 #include "registry/registry.h"
-#include "appointments/schedule_rows.h"
+#include "appointments/list_layout.h"
+#include "appointments/meeting_rows.h"
 #include "people/people_list_rows.h"
 #include "store/record_store.h"
 #include "strings/string_table.h"
@@ -372,6 +373,34 @@ bool parseInt(const std::string& s, int* value) {
     return true;
 }
 
+// YYYY-MM-DD naming a real date.
+bool parseDate(const std::string& s, repeat::Date* date) {
+    if (s.size() != 10 || s[4] != '-' || s[7] != '-') return false;
+    int y = 0, m = 0, d = 0;
+    if (!parseInt(s.substr(0, 4), &y) || !parseInt(s.substr(5, 2), &m) ||
+        !parseInt(s.substr(8, 2), &d) || s[5] == '-' || s[8] == '-' ||
+        !repeat::isValidDate(y, m, d)) {
+        return false;
+    }
+    *date = {y, m, d};
+    return true;
+}
+
+int agenda(const std::vector<std::string>& a, std::ostream& out, std::ostream& err) {
+    repeat::Date day;
+    if (a.size() != 2 || !parseDate(a[1], &day)) return usage(err);
+    CRecordStore store;
+    if (!openMain(store, err)) return 1;
+    const appointments::ItemRows built = appointments::buildAgenda(store, day);
+    // In the order the agenda's list shows them.
+    std::vector<listctl::ListRow> rows;
+    for (const auto& r : built) rows.push_back({r.first, r.second, r.id});
+    listctl::sortRows(rows);
+    out << appointments::agendaTitle(day).toStdString() << '\n';
+    for (const auto& r : rows) printRow({r.first, r.second, r.idText}, out);
+    return 0;
+}
+
 int history(const std::vector<std::string>& a, std::ostream& out, std::ostream& err) {
     int person = 0;
     const bool anniversaries = a.size() == 3 && a[2] == "--anniversaries";
@@ -419,6 +448,7 @@ int run(const std::vector<std::string>& argsIn, std::ostream& out, std::ostream&
     }
     if (args[0] == "reg") return registry(args, store, out, err);
     if (args[0] == "history") return history(args, out, err);
+    if (args[0] == "agenda") return agenda(args, out, err);
     return usage(err);
 }
 

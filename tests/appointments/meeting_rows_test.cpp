@@ -5,7 +5,7 @@
 
 #include "appointment_fixture.h"
 #include "inspect/inspect.h"
-#include "appointments/schedule_rows.h"
+#include "appointments/meeting_rows.h"
 #include "people/people_list_rows.h"
 #include "store/repeat_rule.h"
 

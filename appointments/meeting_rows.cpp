@@ -1,4 +1,4 @@
-#include "appointments/schedule_rows.h"
+#include "appointments/meeting_rows.h"
 
 #include "appointments/appointment_form.h"
 #include "people/people_list_rows.h"
