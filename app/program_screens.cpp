@@ -10,6 +10,8 @@
 #include "appointments/screen_hooks.h"
 #include "appointments/today_appointment_dlg.h"
 #include "appointments/today_set_dlg.h"
+#include "people/anniversary_dlg.h"
+#include "people/anniversary_hook.h"
 #include "people/people_list_wnd.h"
 #include "people/people_panel_dlg.h"
 #include "people/person_edit_dlg.h"
@@ -48,6 +50,15 @@ Screens makeScreens() {
     };
     appointments::screenHooks().openAppointmentEditor = appointments::OpenEditorFor;
     appointments::screenHooks().startAppointmentOn = appointments::StartEditorOn;
+    screens.runAnniversaryEditor = [](MainView& view, const QString& name, int personId) {
+        people::RunAnniversaryDlg(view, view.viewWidget(), name, personId, 0,
+                                  people::AnniversaryManageMode);
+    };
+    // The person editor offers the anniversaries of a person it has just added.
+    people::setAnniversaryOpener([](MainView& view, QWidget* parent, const QString& name,
+                                    int personId) {
+        people::RunAnniversaryDlg(view, parent, name, personId, 0, people::AnniversaryManageMode);
+    });
     screens.runPersonEditor = [](MainView& view, int personId) {
         runPersonEditDlg(view, personId, false);
     };

@@ -1,6 +1,6 @@
 #include "appointments/meeting_rows.h"
 
-#include "appointments/appointment_form.h"
+#include "appointments/schedule_rows.h"
 #include "people/people_list_rows.h"
 #include "store/participant_lists.h"
 #include "store/record_store.h"
@@ -34,11 +34,6 @@ QString twoDigits(int n) {
 
 QString dateText(int year, int month, int day) {
     return QStringLiteral("%1/%2/%3").arg(year).arg(twoDigits(month), twoDigits(day));
-}
-
-QString appointmentTimeText(const clk::SystemTime& start, const clk::SystemTime& end) {
-    if (isNoTimeMarker(start, end)) return QStringLiteral("<NONE>");
-    return twoDigits(start.hour) + u':' + twoDigits(start.minute);
 }
 
 bool takesPart(std::u16string_view ids, int personId) {
@@ -112,18 +107,18 @@ QString anniversaryText(const QString& name, const QString& content, int64_t ela
 ItemRows buildAgenda(CRecordStore& store, const repeat::Date& today) {
     ItemRows rows;
     store.walkRecordsChecked(
-        AnyKind, {PropKey, PropStart, PropEnd, PropContent, PropPlace, PropParticipantNames},
+        AnyKind, {PropKey, PropStart, PropContent, PropPlace, PropParticipantNames},
         [&](const RecordImage& r, uint32_t missing) {
-            // Bits: key 0, start 1, end 2, content 3, place 4, names 5.
+            // Bits: key 0, start 1, content 2, place 3, names 4.
             if (r.kind == AppointmentKind) {
-                if (missing & 0b1111) return true;
+                if (missing & 0b00111) return true;
                 const auto start = clk::fromFileTime(r.start);
-                const auto end = clk::fromFileTime(r.end);
-                if (!start || !end || repeat::Date::of(*start) != today) return true;
-                rows.push_back({appointmentTimeText(*start, *end), fromField(text(r.content)),
+                if (!start || repeat::Date::of(*start) != today) return true;
+                // The time column as the day dialog writes it.
+                rows.push_back({schedule::appointmentTimeText(*start), fromField(text(r.content)),
                                 QString::number(r.key)});
             } else if (r.kind == AnniversaryKind) {
-                if (missing & 0b111011) return true;
+                if (missing & 0b11111) return true;
                 const auto date = clk::fromFileTime(r.start);
                 if (!date) return true;
                 const auto when = repeat::announcedOn(repeat::parse(text(r.place)),

@@ -25,10 +25,6 @@ using ItemRows = std::vector<ItemRow>;
 QString twoDigits(int n);
 // "%d/%s/%s": 2002/06/09.
 QString dateText(int year, int month, int day);
-// The time column of an appointment: "hh:mm" of its start, or "<NONE>" when the start and
-// end carry the no-time-of-day marker (see isNoTimeMarker).
-QString appointmentTimeText(const clk::SystemTime& start, const clk::SystemTime& end);
-
 // Whether the participant list `ids` ("11;31;#;") holds the identifier `personId`: its tokens
 // up to "#" are compared as numbers, so 11 is not in "111;#;".
 bool takesPart(std::u16string_view ids, int personId);

@@ -6,7 +6,9 @@
 #include "app/commands.h"
 #include "app/main_view.h"
 #include "appointments/history_pane.h"
+#include "appointments/item_commands.h"
 #include "appointments/meeting_rows.h"
+#include "appointments/month_calendar_wnd.h"
 #include "shell/message_box.h"
 #include "strings/string_table.h"
 #include "people/people_list_wnd.h"
@@ -54,14 +56,44 @@ CScheduleView::CScheduleView(MainView& view, PersonEditorRunner runEditor, QWidg
 
     history_ = ui::place(new CHistoryPane(&view, this), HistoryPaneId, ltrb(95, 35, 235, 230));
     history_->Create();
-    connect(history_, &CHistoryPane::modeFlipRequested, this, &CScheduleView::OnHistoryModeFlip);
+    connect(history_, &CHistoryPane::modeFlipRequested, this,
+            &CScheduleView::OnHistoryModeMessage);
+    connect(history_, &CHistoryPane::commandRequested, this, [this](int commandId) {
+        appointments::ItemCommandScreen screen;
+        screen.parent = this;
+        screen.refresh = [this] { RefreshHistory(); };
+        appointments::RunItemCommand(view_, commandId, screen);
+    });
     // The date tab's month bar and calendar come with their own screens.
     newPerson_ = ui::addControl<ui::BitmapButton>(this, NewPersonButtonId, ltrb(10, 234, 90, 254));
     newPerson_->loadBitmaps(kNewPersonUp, kNewPersonDown);
     newPerson_->sizeToContent();
     connect(newPerson_, &QAbstractButton::clicked, this, &CScheduleView::OnNewPerson);
-    monthBar_ = ui::addControl<QWidget>(this, MonthBarId, ltrb(15, 40, 225, 60));
-    calendar_ = ui::addControl<QWidget>(this, MonthCalendarId, ltrb(0, 33, 239, 240));
+    monthBar_ = ui::place(new CMonthBarWnd(this), MonthBarId, ltrb(15, 40, 225, 60));
+    calendar_ =
+        ui::place(new CMonthCalendarWnd(view, this), MonthCalendarId, ltrb(0, 33, 239, 240));
+    // The bar lies over the calendar's top band, which the calendar leaves empty for it.
+    monthBar_->raise();
+    // The calendar shows the bar's date and highlights the bar's today.
+    const auto followBar = [this] {
+        const repeat::Date shown = monthBar_->shownDate();
+        calendar_->SetShown(shown.year, shown.month, shown.day);
+        calendar_->SetHighlighted(monthBar_->today());
+    };
+    followBar();
+    connect(monthBar_, &CMonthBarWnd::shownDateChanged, this, [this, followBar] {
+        calendar_->Clear();
+        followBar();
+    });
+    connect(monthBar_, &CMonthBarWnd::todayChanged, this,
+            [this] { calendar_->SetHighlighted(monthBar_->today()); });
+    connect(calendar_, &CMonthCalendarWnd::dayTapped, this, [this](int year, int month, int day) {
+        monthBar_->SetShownDate({year, month, day});
+    });
+    connect(calendar_, &CMonthCalendarWnd::dayDialogOpenChanged, this, [this](bool open) {
+        monthBar_->setVisible(!open && tab_ == DateTab);
+        if (!open) monthBar_->update();
+    });
 
     list_->Refresh();
     setCurrentTab(PeopleTab);
@@ -71,7 +103,7 @@ void CScheduleView::setCurrentTab(int tab) {
     if (tab != PeopleTab && tab != DateTab) return;
     tab_ = tab;
     const bool people = tab == PeopleTab;
-    monthBar_->setVisible(!people);
+    monthBar_->setVisible(!people && !calendar_->dayDialogOpen());
     calendar_->setVisible(!people);
     list_->setVisible(people);
     history_->setVisible(people);
@@ -98,10 +130,9 @@ void CScheduleView::RefreshHistory() {
     history_->ShowRows(h.rows);
 }
 
-void CScheduleView::OnHistoryModeFlip() {
-    historyMode_ = historyMode_ == appointments::HistoryAppointments
-                       ? appointments::HistoryAnniversaries
-                       : appointments::HistoryAppointments;
+void CScheduleView::OnHistoryModeMessage() {
+    if (historyMode_ != 0 && historyMode_ != 1) return;
+    historyMode_ = 1 - historyMode_;
     RefreshHistory();
 }
 

@@ -1,6 +1,7 @@
 // The schedule screen (pane 0 of the main view, "미팅 내역"): two tabs, "사람" with the people
 // list, the meeting history of the current person and the new-person button, and "날짜"
-// with the month bar and the month calendar.
+// with the month bar and the month calendar (the bar stays hidden while the day dialog is
+// open over the calendar).
 #pragma once
 
 #include <QPixmap>
@@ -9,6 +10,8 @@
 #include "people/people_panel_dlg.h"
 
 class CHistoryPane;
+class CMonthBarWnd;
+class CMonthCalendarWnd;
 class CPeopleListWnd;
 class MainView;
 namespace ui {
@@ -48,10 +51,6 @@ public:
     // Rebuilds the meeting history of the people list's current person, in the history mode
     // (0 appointments, 1 anniversaries). A group row says it shows no person (61220).
     void RefreshHistory();
-    int historyMode() const { return historyMode_; }
-    // The history pane's request (0x054D): the other mode, rebuilt.
-    void OnHistoryModeFlip();
-    CHistoryPane* historyPane() const { return history_; }
     // The person the history was last built for.
     int historyPersonId() const { return historyPersonId_; }
     QString historyPersonName() const { return historyPersonName_; }
@@ -60,6 +59,17 @@ public:
 
     // The new-person button: the person editor for a new person, then the main screens reload.
     void OnNewPerson();
+
+    // The history pane's message 0x054D: the history shows anniversaries instead of
+    // appointments, or the other way round; then it is rebuilt. A mode that is neither is
+    // left alone.
+    static constexpr int WM_HISTORY_MODE = 0x054D;
+    void OnHistoryModeMessage();
+    int historyMode() const { return historyMode_; }
+
+    CMonthBarWnd* monthBar() const { return monthBar_; }
+    CMonthCalendarWnd* monthCalendar() const { return calendar_; }
+    CHistoryPane* historyPane() const { return history_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -72,10 +82,10 @@ private:
     QPixmap background_;
     CPeopleListWnd* list_ = nullptr;
     CHistoryPane* history_ = nullptr;
-    int historyMode_ = 0;
     ui::BitmapButton* newPerson_ = nullptr;
-    QWidget* monthBar_ = nullptr;
-    QWidget* calendar_ = nullptr;
+    CMonthBarWnd* monthBar_ = nullptr;
+    CMonthCalendarWnd* calendar_ = nullptr;
+    int historyMode_ = 0;
     int historyPersonId_ = 0;
     QString historyPersonName_;
 };

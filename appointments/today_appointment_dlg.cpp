@@ -2,11 +2,10 @@
 
 #include <QLabel>
 
-#include "app/commands.h"
 #include "app/main_view.h"
 #include "appointments/list_ctrl.h"
 #include "appointments/meeting_rows.h"
-#include "appointments/screen_hooks.h"
+#include "appointments/item_commands.h"
 #include "clock/clock.h"
 #include "ui/bitmap_button.h"
 #include "ui/resources.h"
@@ -59,10 +58,11 @@ void CTodayAppointmentDlg::Refill(int mode) {
 }
 
 void CTodayAppointmentDlg::OnItemCommand(int commandId) {
-    if (commandId == cmd::EditAppointment) {
-        // The agenda ends first; the editor's Done opens it again.
-        const int key = view_.currentItemId();
-        accept();
-        appointments::OpenAppointmentEditor(view_, key, true);
-    }
+    appointments::ItemCommandScreen screen;
+    screen.parent = this;
+    screen.refresh = [this] { Refill(0); };
+    // "약속 편집" ends the agenda first; the editor's Done opens it again.
+    screen.returnToAgenda = true;
+    screen.beforeEdit = [this] { accept(); };
+    appointments::RunItemCommand(view_, commandId, screen);
 }

@@ -1,0 +1,438 @@
+#include "people/anniversary_dlg.h"
+
+#include <QComboBox>
+#include <QIntValidator>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+
+#include "app/main_view.h"
+#include "clock/clock.h"
+#include "people/name_input_wnd.h"
+#include "resources/strings/string_table.h"
+#include "shell/message_box.h"
+#include "store/record_store.h"
+#include "store/repeat_rule.h"
+#include "ui/bitmap_button.h"
+#include "ui/modal.h"
+#include "ui/month_calendar_ctrl.h"
+#include "ui/resources.h"
+
+namespace people {
+namespace {
+
+constexpr QRect kDialogRect{0, 26, 240, 294};
+
+QString fromField(std::u16string_view s) {
+    return QString::fromUtf16(s.data(), qsizetype(s.size()));
+}
+
+// atoi, as the rule text and the edits are read.
+int toInt(const QString& s) {
+    return repeat::parse(s.toStdU16String()).code;
+}
+
+QString numberText(int v) {
+    return QString::number(v);
+}
+
+}  // namespace
+
+SlotRefusal checkSlot(const AnniversarySlot& slot) {
+    if (slot.year.isEmpty() || slot.month.isEmpty() || slot.day.isEmpty()) return SlotRefusal::Date;
+    bool y = false, m = false, d = false;
+    const int year = slot.year.trimmed().toInt(&y), month = slot.month.trimmed().toInt(&m),
+              day = slot.day.trimmed().toInt(&d);
+    // 29 February of a common year, month 13 or day 0 would be stored as another day, or as
+    // nothing at all.
+    if (!y || !m || !d || !repeat::isValidDate(year, month, day)) return SlotRefusal::Date;
+    if (slot.content.isEmpty()) return SlotRefusal::Content;
+    return SlotRefusal::None;
+}
+
+RecordImage anniversaryRecord(const AnniversarySlot& slot, const QString& personName,
+                              int personId) {
+    RecordImage r{};
+    r.kind = AnniversaryKind;
+    setText(r.participantIds, QString::number(personId).toStdU16String());
+    setText(r.participantNames, personName.toStdU16String());
+    clk::SystemTime date;
+    date.year = slot.year.trimmed().toInt();
+    date.month = slot.month.trimmed().toInt();
+    date.day = slot.day.trimmed().toInt();
+    r.start = clk::toFileTime(date).value_or(cedb::FileTime{});
+    setText(r.place, repeat::write({slot.code, slot.period, slot.lead}));
+    setText(r.content, slot.content.toStdU16String());
+    return r;
+}
+
+void RunAnniversaryDlg(MainView& view, QWidget* parent, const QString& personName, int personId,
+                       int anniversaryId, int mode) {
+    CAnniversaryDlg dlg(view, parent ? parent : view.viewWidget());
+    dlg.SetTarget(personName, personId, anniversaryId, mode);
+    ui::runModal(dlg);
+}
+
+CAnniversaryDlg::CAnniversaryDlg(MainView& view, QWidget* parent)
+    : ui::TemplateDialog(TemplateId, kDialogRect.size(), parent), view_(view) {
+    placeOnScreen(kDialogRect);
+    const auto label = [this](const QString& text, const QRect& rect) {
+        auto* l = new QLabel(text, this);
+        l->setGeometry(rect);
+        return l;
+    };
+    auto* name = addControl<QLineEdit>(PersonNameEdit, {10, 8, 90, 20});
+    name->setEnabled(false);
+    label(QStringLiteral("님의 기념일"), {104, 8, 90, 20});
+
+    slotCombo_ = addControl<QComboBox>(SlotCombo, {10, 36, 44, 20});
+    ui::setControlId(label(QStringLiteral("번"), {58, 36, 20, 20}), SlotLabel);
+
+    label(QStringLiteral("날짜 :"), {10, 64, 36, 20});
+    auto* year = addControl<QLineEdit>(YearEdit, {46, 64, 40, 20});
+    label(QStringLiteral("년"), {88, 64, 14, 20});
+    auto* month = addControl<QLineEdit>(MonthEdit, {104, 64, 26, 20});
+    label(QStringLiteral("월"), {132, 64, 14, 20});
+    auto* day = addControl<QLineEdit>(DayEdit, {148, 64, 26, 20});
+    label(QStringLiteral("일"), {176, 64, 14, 20});
+    for (QLineEdit* e : {year, month, day}) e->setValidator(new QIntValidator(0, 99999, e));
+    year->setMaxLength(5);
+    month->setMaxLength(2);
+    day->setMaxLength(2);
+    auto* pick = addControl<ui::BitmapButton>(CalendarButton, {196, 64, 20, 20});
+    pick->loadBitmaps(256, 257);
+    pick->sizeToContent();
+
+    label(QStringLiteral("내용 :"), {10, 92, 36, 20});
+    content_ = addControl<QPlainTextEdit>(ContentEdit, {46, 92, 180, 56});
+
+    label(QStringLiteral("반복 :"), {10, 156, 36, 20});
+    repeat_ = addControl<QComboBox>(RepeatCombo, {46, 156, 116, 20});
+    label(QStringLiteral("마다 되풀이"), {166, 156, 70, 20});
+
+    label(QStringLiteral("알림 :"), {10, 184, 36, 20});
+    lead_ = addControl<QLineEdit>(LeadEdit, {46, 184, 28, 20});
+    lead_->setValidator(new QIntValidator(0, 10, lead_));
+    lead_->setMaxLength(2);
+    leadSpin_ = addControl<QSpinBox>(LeadSpin, {74, 184, 18, 20});
+    leadSpin_->setRange(0, 10);
+    label(QStringLiteral("일전 부터 기념일 알림"), {96, 184, 140, 20});
+    connect(leadSpin_, &QSpinBox::valueChanged, this, [this](int v) {
+        if (lead_->text().toInt() != v) lead_->setText(numberText(v));
+    });
+    connect(lead_, &QLineEdit::textEdited, this, [this](const QString& t) {
+        const QSignalBlocker block(leadSpin_);
+        leadSpin_->setValue(std::clamp(t.toInt(), 0, 10));
+    });
+
+    auto* save = addControl<ui::BitmapButton>(SaveButton, {70, 220, 40, 20});
+    save->loadBitmaps(189, 190);
+    save->sizeToContent();
+    save->setToolTip(QStringLiteral("SAVE"));
+    auto* cancel = addControl<ui::BitmapButton>(CancelButton, {130, 220, 40, 20});
+    cancel->loadBitmaps(195, 196);
+    cancel->sizeToContent();
+    cancel->setToolTip(QStringLiteral("Cancel"));
+
+    calendar_ = new ui::MonthCalendarCtrl(this);
+    ui::setControlId(calendar_, MonthCalendar);
+    periodInput_ = new CNameInputWnd(this);
+
+    connect(slotCombo_, &QComboBox::activated, this, &CAnniversaryDlg::OnSlotChanged);
+    connect(repeat_, &QComboBox::activated, this, &CAnniversaryDlg::OnRepeatChosen);
+    connect(pick, &QAbstractButton::clicked, calendar_, &ui::MonthCalendarCtrl::popUp);
+    connect(calendar_, &ui::MonthCalendarCtrl::dayPicked, this,
+            [this](const QDate& d) { OnDatePicked(d.year(), d.month(), d.day()); });
+    connect(periodInput_, &CNameInputWnd::nameEntered, this, &CAnniversaryDlg::OnPeriodEntered);
+    connect(save, &QAbstractButton::clicked, this, &CAnniversaryDlg::OnSave);
+    connect(cancel, &QAbstractButton::clicked, this, &CAnniversaryDlg::OnCancel);
+}
+
+void CAnniversaryDlg::SetTarget(const QString& personName, int personId, int anniversaryId,
+                                int mode) {
+    personName_ = personName;
+    personId_ = personId;
+    anniversaryId_ = anniversaryId;
+    mode_ = mode;
+}
+
+void CAnniversaryDlg::OnInitDialog() {
+    const clk::SystemTime now = clk::localTime();
+    calendar_->setCurrentDate(QDate(now.year, now.month, now.day));
+    for (int i = 1; i <= SlotCount; ++i) slotCombo_->addItem(numberText(i), 0);
+    slotCombo_->setCurrentIndex(0);
+    repeat_->clear();
+    addChoice(QStringLiteral("<선택하세요>"), ChooseNone);
+    repeat_->setCurrentIndex(0);
+    lead_->setText(QString());
+    control<QLineEdit>(PersonNameEdit)->setText(personName_);
+
+    bool loaded = false;
+    if (mode_ == AnniversarySingleMode) {
+        slotCombo_->hide();
+        control<QLabel>(SlotLabel)->hide();
+        loaded = LoadSingle();
+        if (loaded) control<QLineEdit>(PersonNameEdit)->setText(personName_);
+    } else {
+        loaded = LoadPerson();
+    }
+    loadFailed_ = !loaded;
+    if (loaded) ShowSlot(1);
+}
+
+bool CAnniversaryDlg::LoadInto(AnniversarySlot& slot, int recordId, bool takePerson) {
+    RecordImage image{};
+    image.kind = AnniversaryKind;
+    image.key = recordId;
+    if (!view_.store().ReadRecord(image)) return false;
+    const std::optional<clk::SystemTime> date = clk::fromFileTime(image.start);
+    if (!date || image.start.value() == 0) return false;
+    if (takePerson) {
+        personName_ = fromField(text(image.participantNames));
+        personId_ = toInt(fromField(text(image.participantIds)));
+    }
+    slot.year = numberText(date->year);
+    slot.month = numberText(date->month);
+    slot.day = numberText(date->day);
+    const repeat::Rule rule = repeat::parse(text(image.place));
+    slot.code = rule.code;
+    slot.period = rule.period;
+    slot.lead = rule.lead;
+    slot.content = fromField(text(image.content));
+    slot.loaded = true;
+    slot.recordId = recordId;
+    return true;
+}
+
+bool CAnniversaryDlg::LoadSingle() {
+    if (anniversaryId_ < 1) return false;
+    if (!LoadInto(slots_[0], anniversaryId_, true)) return false;
+    slotCombo_->setItemData(0, anniversaryId_);
+    return true;
+}
+
+bool CAnniversaryDlg::LoadPerson() {
+    if (personId_ < 1) return false;
+    std::vector<int> ids;
+    view_.store().walkRecords(AnniversaryKind, {PropId, PropParticipantIds},
+                              [&](const RecordImage& r) {
+                                  if (toInt(fromField(text(r.participantIds))) == personId_)
+                                      ids.push_back(r.id);
+                                  // Five slots: the first five in store order.
+                                  return ids.size() < size_t(SlotCount);
+                              });
+    for (size_t i = 0; i < ids.size(); ++i) {
+        if (!LoadInto(slots_[i], ids[i], false)) return false;
+        slotCombo_->setItemData(int(i), ids[i]);
+    }
+    return true;
+}
+
+void CAnniversaryDlg::addChoice(const QString& text, int data, int period) {
+    repeat_->addItem(text, data);
+    repeat_->setItemData(repeat_->count() - 1, period, Qt::UserRole + 1);
+}
+
+void CAnniversaryDlg::ShowSlot(int n) {
+    const AnniversarySlot& s = slots_[size_t(n - 1)];
+    control<QLineEdit>(YearEdit)->setText(s.year);
+    control<QLineEdit>(MonthEdit)->setText(s.month);
+    control<QLineEdit>(DayEdit)->setText(s.day);
+    content_->setPlainText(s.content);
+    lead_->setText(numberText(s.lead));
+    {
+        const QSignalBlocker block(leadSpin_);
+        leadSpin_->setValue(std::clamp(s.lead, 0, 10));
+    }
+    repeat_->clear();
+    addChoice(QStringLiteral("<선택하세요>"), ChooseNone);
+    if (s.year.isEmpty() || s.month.isEmpty() || s.day.isEmpty()) {
+        repeat_->setCurrentIndex(0);
+        return;
+    }
+    addChoice(QStringLiteral("매년 %1월 %2일").arg(s.month, s.day), ChooseYear);
+    addChoice(QStringLiteral("매월 %1일").arg(s.day), ChooseMonth);
+    switch (RepeatRule(s.code)) {
+        case RepeatRule::None:
+            addChoice(QStringLiteral("Custom.."), ChooseCustom);
+            repeat_->setCurrentIndex(0);
+            break;
+        case RepeatRule::EveryYear:
+            addChoice(QStringLiteral("Custom.."), ChooseCustom);
+            repeat_->setCurrentIndex(1);
+            break;
+        case RepeatRule::EveryMonth:
+            addChoice(QStringLiteral("Custom.."), ChooseCustom);
+            repeat_->setCurrentIndex(2);
+            break;
+        case RepeatRule::EveryNDays:
+            addChoice(QStringLiteral("매 %1일").arg(s.period), ChooseNDays, s.period);
+            addChoice(QStringLiteral("Custom.."), ChooseCustom);
+            repeat_->setCurrentIndex(3);
+            break;
+        default:
+            repeat_->setCurrentIndex(-1);
+            break;
+    }
+}
+
+void CAnniversaryDlg::CollectSlot() {
+    AnniversarySlot& s = slots_[size_t(current_ - 1)];
+    s.year = control<QLineEdit>(YearEdit)->text();
+    s.month = control<QLineEdit>(MonthEdit)->text();
+    s.day = control<QLineEdit>(DayEdit)->text();
+    s.content = content_->toPlainText();
+    const int index = repeat_->currentIndex();
+    if (index >= 0) {
+        switch (repeat_->itemData(index).toInt()) {
+            case ChooseNone:
+                s.code = int(RepeatRule::None), s.period = 0;
+                break;
+            case ChooseYear:
+                s.code = int(RepeatRule::EveryYear), s.period = 0;
+                break;
+            case ChooseMonth:
+                s.code = int(RepeatRule::EveryMonth), s.period = 0;
+                break;
+            case ChooseNDays:
+                // The period of this entry: the slot's own, or the one just entered for it.
+                s.code = int(RepeatRule::EveryNDays);
+                s.period = repeat_->itemData(index, Qt::UserRole + 1).toInt();
+                break;
+            default:
+                break;
+        }
+    }
+    s.lead = toInt(lead_->text());
+}
+
+void CAnniversaryDlg::OnSlotChanged(int index) {
+    if (index < 0 || index + 1 == current_) return;
+    CollectSlot();
+    current_ = slotCombo_->itemText(index).toInt();
+    ShowSlot(current_);
+}
+
+void CAnniversaryDlg::OnRepeatChosen(int index) {
+    if (index < 0 || repeat_->itemData(index).toInt() != ChooseCustom) return;
+    const QRect client = rect();
+    periodInput_->Create(QRect(QPoint(client.left() + 32, client.top() + 70),
+                               QPoint(client.right() - 32, client.top() + 140)));
+    periodInput_->raise();
+}
+
+void CAnniversaryDlg::OnPeriodEntered() {
+    const int n = toInt(periodInput_->GetText());
+    if (n < 1) {
+        repeat_->setCurrentIndex(repeat_->count() == 5 ? 3 : 0);
+        return;
+    }
+    lastPeriod_ = n;
+    repeat_->removeItem(3);
+    repeat_->insertItem(3, QStringLiteral("매 %1일").arg(n), ChooseNDays);
+    repeat_->setItemData(3, n, Qt::UserRole + 1);
+    if (repeat_->count() == 5) repeat_->removeItem(4);
+    repeat_->insertItem(4, QStringLiteral("Custom.."), ChooseCustom);
+    repeat_->setCurrentIndex(3);
+}
+
+void CAnniversaryDlg::OnDatePicked(int year, int month, int day) {
+    control<QLineEdit>(YearEdit)->setText(numberText(year));
+    control<QLineEdit>(MonthEdit)->setText(numberText(month));
+    control<QLineEdit>(DayEdit)->setText(numberText(day));
+    calendar_->hide();
+    const auto appendChoices = [&] {
+        addChoice(QStringLiteral("매년 %1월 %2일").arg(month).arg(day), ChooseYear);
+        addChoice(QStringLiteral("매달 %1일").arg(day), ChooseMonth);
+        addChoice(QStringLiteral("Custom.."), ChooseCustom);
+    };
+    if (repeat_->count() < 2) {
+        appendChoices();
+    } else if (repeat_->count() > 2) {
+        repeat_->clear();
+        addChoice(QStringLiteral("<선택하세요>"), ChooseNone);
+        appendChoices();
+        repeat_->setCurrentIndex(0);
+    }
+}
+
+void CAnniversaryDlg::OnSave() {
+    CollectSlot();
+    AnniversarySlot& s = slots_[size_t(current_ - 1)];
+    switch (checkSlot(s)) {
+        case SlotRefusal::Date:
+            shell::messageBox(this, QStringLiteral("날짜를 입력하세요"));
+            return;
+        case SlotRefusal::Content:
+            shell::messageBox(this, QStringLiteral("내용을 입력하세요."));
+            return;
+        case SlotRefusal::None:
+            break;
+    }
+    // A single anniversary that could not be loaded is not there to change, and adding a
+    // new one in its place would store a record nobody asked for.
+    if (mode_ == AnniversarySingleMode && !s.loaded) {
+        shell::messageBox(this, ui::loadString(res::IDS_SAVE_DATA_FAILED));
+        return;
+    }
+    RecordImage record = anniversaryRecord(s, personName_, personId_);
+    if (s.loaded) {
+        const int answer =
+            shell::messageBox(this, QStringLiteral("기존의 기념일을 변경하시겠습니까?"), {},
+                              shell::MB_YESNO | shell::MB_ICONQUESTION);
+        if (answer == shell::IDYES) {
+            record.id = slotCombo_->itemData(slotCombo_->currentIndex()).toInt();
+            if (view_.store().UpdateEvent(record) != UpdateEventDone) {
+                shell::messageBox(this, ui::loadString(res::IDS_SAVE_DATA_FAILED));
+                return;
+            }
+        }
+    } else {
+        const int answer = shell::messageBox(
+            this, QStringLiteral("%1번의 데이터를 저장하시겠습니까?").arg(current_), {},
+            shell::MB_YESNO | shell::MB_ICONQUESTION);
+        if (answer == shell::IDYES) {
+            record.stamp = clk::toFileTime(clk::localTime()).value_or(cedb::FileTime{});
+            if (!view_.store().AddRecord(record)) {
+                shell::messageBox(this, ui::loadString(res::IDS_SAVE_DATA_FAILED));
+                return;
+            }
+            slotCombo_->setItemData(current_ - 1, record.id);
+            s.loaded = true;
+            s.recordId = record.id;
+        }
+    }
+    if (mode_ == AnniversarySingleMode) {
+        closing_ = true;
+        accept();
+    }
+}
+
+void CAnniversaryDlg::OnCancel() {
+    reject();
+}
+
+void CAnniversaryDlg::reject() {
+    if (mode_ == AnniversaryManageMode && !closing_) {
+        const int answer = shell::messageBox(
+            this,
+            QStringLiteral("저장하지 않으신 데이터가 있는지 확인하세요. 정말 닫으시겠습니까?"), {},
+            shell::MB_YESNO | shell::MB_ICONQUESTION);
+        if (answer != shell::IDYES) return;
+    }
+    closing_ = true;
+    ui::TemplateDialog::reject();
+}
+
+void CAnniversaryDlg::keyPressEvent(QKeyEvent* event) {
+    // Return belongs to the focused control; it never presses a button of the form.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    ui::TemplateDialog::keyPressEvent(event);
+}
+
+}  // namespace people
