@@ -2,8 +2,12 @@
 // empty text, and "약속 편집" ending the agenda and opening the editor on the way back to it.
 #include <sstream>
 
+#include <QTest>
+
 #include "appointment_fixture.h"
 #include "inspect/inspect.h"
+#include <QScrollBar>
+
 #include "appointments/list_ctrl.h"
 #include "appointments/screen_hooks.h"
 #include "appointments/today_appointment_dlg.h"
@@ -104,6 +108,44 @@ TEST_F(AgendaTest, EditingAnAppointmentEndsTheAgendaAndAsksToReturnToIt) {
     d.OnItemCommand(32802);
     EXPECT_FALSE(d.isVisible());
     EXPECT_EQ(opened, (std::vector<std::pair<int, bool>>{{key, true}}));
+}
+
+TEST_F(AgendaTest, AHeldRowDeletesThroughTheMenuAndTheAgendaRefillsATapShowsDetails) {
+    const int keep = addAppointment(u"#;", u"", fileTime(2002, 12, 30, 9, 0), fileTime(2002, 12, 30, 10, 0), u"남을 것");
+    const int gone = addAppointment(u"#;", u"", fileTime(2002, 12, 30, 11, 0), fileTime(2002, 12, 30, 12, 0), u"지울 것");
+    std::vector<std::pair<QWidget*, int>> details;
+    appointments::screenHooks().showItemDetails = [&](MainView&, QWidget* parent, int id) {
+        details.push_back({parent, id});
+    };
+    CTodayAppointmentDlg d(view);
+    ASSERT_TRUE(testsupport::showExposed(&d));
+    CMyListCtrlView* list = d.list()->list();
+    const auto rowPoint = [&](int row) {
+        return list->layout().rows[size_t(row)].hit.center() - QPoint(0, list->verticalScrollBar()->value());
+    };
+    // A hold on the second row and "약속 삭제", answered No and then Yes.
+    messages.expect(QStringLiteral("정말 이 약속을 삭제하시겠습니까?"), shell::IDNO);
+    menus.expectChoose(32821);
+    QTest::mousePress(list->viewport(), Qt::LeftButton, {}, rowPoint(1));
+    for (int i = 0; i < 4; ++i) list->press()->tick();
+    QTest::qWait(20);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, rowPoint(1));
+    EXPECT_EQ(rows(d).size(), 2u);
+    messages.expect(QStringLiteral("정말 이 약속을 삭제하시겠습니까?"), shell::IDYES);
+    menus.expectChoose(32821);
+    QTest::mousePress(list->viewport(), Qt::LeftButton, {}, rowPoint(1));
+    for (int i = 0; i < 4; ++i) list->press()->tick();
+    QTest::qWait(20);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, rowPoint(1));
+    ASSERT_EQ(rows(d).size(), 1u);
+    EXPECT_EQ(rows(d)[0].idText, QString::number(keep));
+    EXPECT_EQ(appointments().size(), 1u);
+    (void)gone;
+
+    // A tap opens the details over the agenda.
+    ASSERT_TRUE(testsupport::tap(list->viewport(), rowPoint(0)));
+    QTest::qWait(20);
+    EXPECT_EQ(details, (std::vector<std::pair<QWidget*, int>>{{&d, keep}}));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // a person's appointments page by page, a short last page, the anniversary mode and back,
 // the "No-Name.." row and a group row.
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 
 #include "appointment_fixture.h"
@@ -125,6 +126,25 @@ TEST_F(HistoryTest, NoNameListsTheAppointmentsWithoutParticipants) {
     EXPECT_EQ(shownContents(s->historyPane()), QStringList({"혼자"}));
     // The schedule view's people list shows no groups; a group row reaches it as an identifier.
     EXPECT_EQ(s->peopleList()->GetCurrentId(), NoNameId);
+}
+
+TEST_F(HistoryTest, DeletingFromTheHistoryRebuildsIt) {
+    addAppointment(QString::number(kim).toStdU16String() + u";#;", u"김철수;", fileTime(2002, 6, 1, 9),
+                   fileTime(2002, 6, 1, 10), u"첫째");
+    addAppointment(QString::number(kim).toStdU16String() + u";#;", u"김철수;", fileTime(2002, 6, 2, 9),
+                   fileTime(2002, 6, 2, 10), u"둘째");
+    CScheduleView* s = makeSchedule();
+    CHistoryPane* pane = s->historyPane();
+    ASSERT_TRUE(tapRow(s, QStringLiteral("김철수")));
+    const QPoint second = pane->list()->layout().rows[1].hit.center();
+    messages.expect(QStringLiteral("정말 이 약속을 삭제하시겠습니까?"), shell::IDYES);
+    menus.expectChoose(32821);
+    QTest::mousePress(pane->list(), Qt::LeftButton, {}, second);
+    for (int i = 0; i < 4; ++i) pane->list()->press()->tick();
+    QTest::qWait(20);
+    QTest::mouseRelease(pane->list(), Qt::LeftButton, {}, second);
+    EXPECT_EQ(shownContents(pane), QStringList({"첫째"}));
+    EXPECT_EQ(appointments().size(), 1u);
 }
 
 }  // namespace
