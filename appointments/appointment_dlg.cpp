@@ -32,8 +32,8 @@ const QString kAskSaveExisting =
     QStringLiteral("관련된 사람들의 Meeting History 가 변경됩니다. 작업한 내용을 업데이트할까요?");
 const QString kIncomplete =
     QStringLiteral("저장하기를 원하시는 데이타가 올바르지 않거나 충분하지 못합니다..");
-const QString kTooManyParticipants = QStringLiteral(
-    "참가자가 너무 많아 저장할 수 없습니다. 참가자를 줄여 주십시오..");
+const QString kTooManyParticipants =
+    QStringLiteral("참가자가 너무 많아 저장할 수 없습니다. 참가자를 줄여 주십시오..");
 const QString kCannotLoad = QStringLiteral("선택하신 약속을 읽을 수 없습니다..");
 const QTime kDefaultTime(9, 0, 0);  // 2002-01-01 09:00:00, of which the pickers show the time
 
@@ -44,7 +44,6 @@ QRect ltrb(int left, int top, int right, int bottom) {
 QString fromField(std::u16string_view text) {
     return QString::fromUtf16(text.data(), qsizetype(text.size()));
 }
-
 
 // The number of units a record field holds, terminator excluded.
 template <size_t N>
@@ -83,7 +82,8 @@ CAppointmentDlg::CAppointmentDlg(MainView& view, QWidget* parent,
     picker->setText(QStringLiteral("Multi"));
     connect(picker, &QAbstractButton::clicked, this, &CAppointmentDlg::OnChooseParticipants);
 
-    const auto digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this);
+    const auto digits =
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this);
     year_ = addControl<ui::FramedEdit>(YearEditId, ltrb(44, 32, 84, 52));
     year_->setMaxLength(5);
     label(this, QStringLiteral("년"), ltrb(86, 34, 100, 50));
@@ -111,7 +111,8 @@ CAppointmentDlg::CAppointmentDlg(MainView& view, QWidget* parent,
     label(this, QStringLiteral("내용 :"), ltrb(4, 112, 44, 128));
     content_ = addControl<QPlainTextEdit>(ContentEditId, ltrb(44, 110, 236, 200));
     content_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    content_->setStyleSheet(QStringLiteral("QPlainTextEdit { border: 1px solid rgb(190, 190, 190); }"));
+    content_->setStyleSheet(
+        QStringLiteral("QPlainTextEdit { border: 1px solid rgb(190, 190, 190); }"));
 
     label(this, QStringLiteral("약도 :"), ltrb(4, 210, 44, 226));
     sketch_ = addControl<ui::FramedEdit>(SketchEditId, ltrb(44, 208, 192, 228));

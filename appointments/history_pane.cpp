@@ -39,8 +39,8 @@ void CHistoryPane::Create() {
     }
     connect(up_, &QPushButton::clicked, this, &CHistoryPane::OnPageUp);
     connect(down_, &QPushButton::clicked, this, &CHistoryPane::OnPageDown);
-    anniversaries_ =
-        ui::addControl<ui::BitmapButton>(this, AnniversaryButtonId, ltrb(w / 2 + 10, 2, w - 10, 17));
+    anniversaries_ = ui::addControl<ui::BitmapButton>(this, AnniversaryButtonId,
+                                                      ltrb(w / 2 + 10, 2, w - 10, 17));
     anniversaries_->loadBitmaps(264, 265, 266);
     anniversaries_->sizeToContent();
     anniversaries_->setText(QStringLiteral("기념일"));

@@ -78,9 +78,11 @@ History buildHistory(CRecordStore& store, int personId, int mode) {
             if (!start) return true;
             const QString date = dateText(start->year, start->month, start->day);
             if (appointment) {
-                appointmentRows.push_back({date, fromField(text(r.content)), QString::number(r.key)});
+                appointmentRows.push_back(
+                    {date, fromField(text(r.content)), QString::number(r.key)});
             } else {
-                anniversaryRows.push_back({QStringLiteral("기념일:") + date, fromField(text(r.content)),
+                anniversaryRows.push_back({QStringLiteral("기념일:") + date,
+                                           fromField(text(r.content)),
                                            QString::number(-int64_t(r.key))});
             }
             return true;
@@ -91,15 +93,19 @@ History buildHistory(CRecordStore& store, int personId, int mode) {
 }
 
 QString agendaTitle(const repeat::Date& day) {
-    return QStringLiteral("%1년 %2월 %3일 약속").arg(day.year).arg(twoDigits(day.month), twoDigits(day.day));
+    return QStringLiteral("%1년 %2월 %3일 약속")
+        .arg(day.year)
+        .arg(twoDigits(day.month), twoDigits(day.day));
 }
 
 QString anniversaryText(const QString& name, const QString& content, int64_t elapsed,
                         int64_t ahead) {
     const QString prefix = QStringLiteral("%1님의 ").arg(name);
     QString text = prefix + content;
-    if (elapsed > 0) text += QStringLiteral("(으)로부터 %1일째입니다.").arg(elapsed);
-    else text += QStringLiteral("입니다.");
+    if (elapsed > 0)
+        text += QStringLiteral("(으)로부터 %1일째입니다.").arg(elapsed);
+    else
+        text += QStringLiteral("입니다.");
     if (ahead > 0) text = QStringLiteral("%1일 후 - ").arg(ahead) + text;
     return text;
 }
@@ -124,10 +130,11 @@ ItemRows buildAgenda(CRecordStore& store, const repeat::Date& today) {
                 const auto when = repeat::announcedOn(repeat::parse(text(r.place)),
                                                       repeat::Date::of(*date), today);
                 if (!when) return true;
-                rows.push_back({QStringLiteral("기념일"),
-                                anniversaryText(fromField(text(r.participantNames)),
-                                                fromField(text(r.content)), when->elapsed, when->ahead),
-                                QString::number(-int64_t(r.key))});
+                rows.push_back(
+                    {QStringLiteral("기념일"),
+                     anniversaryText(fromField(text(r.participantNames)),
+                                     fromField(text(r.content)), when->elapsed, when->ahead),
+                     QString::number(-int64_t(r.key))});
             }
             return true;
         });

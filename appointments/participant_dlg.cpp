@@ -177,7 +177,7 @@ void CParticipantDlg::OnDelete() {
         shell::messageBox(this, kMemberRefused, {}, shell::MB_OK | shell::MB_ICONSTOP);
         return;
     }
-    const QString& question = data == GeneralSelectionData ? kAskGeneral
+    const QString& question = data == GeneralSelectionData  ? kAskGeneral
                               : data == ParticipantRootData ? kAskAll
                               : data < GroupMemberData      ? kAskGroup
                                                             : kAskPerson;

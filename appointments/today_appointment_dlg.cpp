@@ -3,9 +3,9 @@
 #include <QLabel>
 
 #include "app/main_view.h"
+#include "appointments/item_commands.h"
 #include "appointments/list_ctrl.h"
 #include "appointments/meeting_rows.h"
-#include "appointments/item_commands.h"
 #include "clock/clock.h"
 #include "ui/bitmap_button.h"
 #include "ui/resources.h"
@@ -21,9 +21,7 @@ QRect ltrb(int left, int top, int right, int bottom) {
 }  // namespace
 
 CTodayAppointmentDlg::CTodayAppointmentDlg(MainView& view, QWidget* parent)
-    : ui::TemplateDialog(TemplateId, kDialogRect.size(), parent),
-      view_(view),
-      today_([] {
+    : ui::TemplateDialog(TemplateId, kDialogRect.size(), parent), view_(view), today_([] {
           const clk::SystemTime now = clk::localTime();
           return QDate(now.year, now.month, now.day);
       }()) {
@@ -51,8 +49,8 @@ CTodayAppointmentDlg::CTodayAppointmentDlg(MainView& view, QWidget* parent)
 void CTodayAppointmentDlg::Refill(int mode) {
     if (mode != 0) return;
     list_->ClearRows();
-    for (const auto& row : appointments::buildAgenda(
-             view_.store(), {today_.year(), today_.month(), today_.day()}))
+    for (const auto& row :
+         appointments::buildAgenda(view_.store(), {today_.year(), today_.month(), today_.day()}))
         list_->AddRow(row.first, row.second, row.id);
     list_->ShowRows();
 }

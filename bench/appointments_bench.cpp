@@ -49,7 +49,8 @@ struct Fixture {
             setText(r.groups, kGroups[i % 5]);
             const int month = 1 + i % 12, day = 1 + i % 28;
             if (kind == 1) {
-                setText(r.participantIds, u"11;" + std::u16string(1, char16_t(u'1' + i % 9)) + u"1;#;");
+                setText(r.participantIds,
+                        u"11;" + std::u16string(1, char16_t(u'1' + i % 9)) + u"1;#;");
                 setText(r.participantNames, u"홍길동;김철수;");
                 r.start = at(2002, month, day, 9);
                 r.end = at(2002, month, day, 10);
@@ -144,7 +145,8 @@ BENCHMARK(BM_PlainSqliteScan)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    auto root = std::filesystem::temp_directory_path() / ("quorin-bench-" + std::to_string(getpid()));
+    auto root =
+        std::filesystem::temp_directory_path() / ("quorin-bench-" + std::to_string(getpid()));
     std::filesystem::remove_all(root);
     std::filesystem::create_directories(root);
     setenv("QUORIN_DEVICE", root.c_str(), 1);

@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool member = appointments::takesPart(ids, person);
     // A member is one of the split tokens, read as a number.
     bool found = false;
-    for (const auto& token : splitIdList(ids)) found |= QString::fromStdU16String(token) == QString::number(person);
+    for (const auto& token : splitIdList(ids))
+        found |= QString::fromStdU16String(token) == QString::number(person);
     if (found && !member) std::abort();
 
     const auto date = appointments::parseFormDate(part(2), part(3), part(4));

@@ -12,7 +12,9 @@
 #include "app/main_frame.h"
 #include "app/program_screens.h"
 #include "appointments/appointment_dlg.h"
+#include "appointments/list_ctrl.h"
 #include "appointments/screen_hooks.h"
+#include "appointments/today_appointment_dlg.h"
 #include "appointments/today_set_dlg.h"
 #include "clock/clock.h"
 #include "qt/screen_test.h"
@@ -81,12 +83,14 @@ TEST_F(AppointmentCommandsTest, NewAppointmentOnAPersonIsSavedAndEditedBackToThe
     editor()->control<QLineEdit>(CAppointmentDlg::DayEditId)->setText("9");
     editor()->control<QPlainTextEdit>(CAppointmentDlg::ContentEditId)->setPlainText("회의");
     messages.expect(QStringLiteral("작업한 내용을 저장할까요?"), shell::IDYES);
-    ASSERT_TRUE(testsupport::tap(editor()->control<ui::BitmapButton>(CAppointmentDlg::SaveButtonId)));
+    ASSERT_TRUE(
+        testsupport::tap(editor()->control<ui::BitmapButton>(CAppointmentDlg::SaveButtonId)));
     testsupport::processDeferredDeletes();
     EXPECT_FALSE(editor());
     auto stored = appointments();
     ASSERT_EQ(stored.size(), 1u);
-    EXPECT_EQ(text(stored[0].participantIds), std::u16string(u"11;#;").replace(0, 2, QString::number(person.id).toStdU16String()));
+    EXPECT_EQ(text(stored[0].participantIds),
+              std::u16string(u"11;#;").replace(0, 2, QString::number(person.id).toStdU16String()));
 
     // "약속 편집" from the agenda: the stored appointment, Done opens the agenda again.
     appointments::OpenAppointmentEditor(view(), stored[0].key, true);
@@ -94,7 +98,8 @@ TEST_F(AppointmentCommandsTest, NewAppointmentOnAPersonIsSavedAndEditedBackToThe
     EXPECT_EQ(editor()->mode(), CAppointmentDlg::ExistingAppointment);
     EXPECT_EQ(editor()->control<QPlainTextEdit>(CAppointmentDlg::ContentEditId)->toPlainText(),
               QStringLiteral("회의"));
-    ASSERT_TRUE(testsupport::tap(editor()->control<ui::BitmapButton>(CAppointmentDlg::DoneButtonId)));
+    ASSERT_TRUE(
+        testsupport::tap(editor()->control<ui::BitmapButton>(CAppointmentDlg::DoneButtonId)));
     EXPECT_EQ(agendaRuns, 1);
     testsupport::processDeferredDeletes();
 
@@ -107,7 +112,8 @@ TEST_F(AppointmentCommandsTest, NewAppointmentOnAPersonIsSavedAndEditedBackToThe
 
     // A new appointment on a day of the calendar.
     appointments::StartAppointmentOn(view(), QDate(2003, 2, 1), false);
-    EXPECT_EQ(editor()->control<QLineEdit>(CAppointmentDlg::MonthEditId)->text(), QStringLiteral("2"));
+    EXPECT_EQ(editor()->control<QLineEdit>(CAppointmentDlg::MonthEditId)->text(),
+              QStringLiteral("2"));
     EXPECT_EQ(editor()->mode(), CAppointmentDlg::NewAppointment);
 }
 
@@ -139,6 +145,35 @@ TEST_F(AppointmentCommandsTest, TodaySettingsGiveTheRunningFrameItsNewHourAtOnce
     });
     view().runCommand(cmd::TodaySettings);
     EXPECT_EQ(app_->frame()->briefing().briefingHour(), 7);
+}
+
+TEST_F(AppointmentCommandsTest, TheRealAgendaShowsTomorrowsAppointmentOnTheSetClock) {
+    RecordImage a{};
+    a.kind = AppointmentKind;
+    setText(a.participantIds, u"#;");
+    setText(a.content, u"아침 회의");
+    clk::SystemTime t;
+    t.year = 2002, t.month = 6, t.day = 10, t.hour = 9;
+    a.start = a.end = *clk::toFileTime(t);
+    ASSERT_TRUE(store().AddRecord(a));
+
+    t.hour = 7;
+    ASSERT_TRUE(clk::setDeviceTime(t));
+    clk::freeze(true);
+    const app::AgendaOpener recorder = app::setAgendaOpener(nullptr);
+    installDayAgenda();
+    modals.expect<CTodayAppointmentDlg>([&](CTodayAppointmentDlg& d) {
+        EXPECT_EQ(d.list()->title(), QStringLiteral("2002년 06월 10일 약속"));
+        ASSERT_EQ(d.list()->list()->rows().size(), 1u);
+        EXPECT_EQ(d.list()->list()->rows()[0].second, QStringLiteral("아침 회의"));
+        ASSERT_TRUE(
+            testsupport::tap(d.control<ui::BitmapButton>(CTodayAppointmentDlg::OkButtonId)));
+    });
+    // The briefing timer opens it over the frame.
+    app::OpenDayAgenda(app_->frame());
+    app::setAgendaOpener(recorder);
+    clk::freeze(false);
+    clk::resetDeviceTime();
 }
 
 }  // namespace

@@ -179,7 +179,8 @@ TEST_F(EditorTest, GroupsAreExpandedOncePerPersonInTheOrderChosen) {
 TEST_F(EditorTest, FortyNineParticipantsFitAndFiftyAreRefusedKeepingTheForm) {
     // Identifiers 11 .. 491 and beyond: the later ones take four units with their ";".
     std::vector<int> ids;
-    for (int i = 0; i < 50; ++i) ids.push_back(addPerson(u"P" + std::u16string(1, char16_t(u'A' + i % 26))));
+    for (int i = 0; i < 50; ++i)
+        ids.push_back(addPerson(u"P" + std::u16string(1, char16_t(u'A' + i % 26))));
     for (int i = 0; i < 49; ++i) addParticipant(QStringLiteral("P%1").arg(i % 10), ids[size_t(i)]);
     fillDate("2005", "5", "5");
     content()->setPlainText(QStringLiteral("큰 모임"));
@@ -208,17 +209,18 @@ TEST_F(EditorTest, TheCapacityLimitIsBetweenFortyNineAndFiftyThreeUnitEntries) {
     // Forty-nine entries of "NN;"+ fit in 199 units only when short; measured on the lists.
     appointments::AppointmentForm form;
     form.date = {2002, 1, 1};
-    for (int i = 0; i < 49; ++i) form.participants.addPerson(QStringLiteral("a"), QString::number(101 + i * 10));
+    for (int i = 0; i < 49; ++i)
+        form.participants.addPerson(QStringLiteral("a"), QString::number(101 + i * 10));
     EXPECT_TRUE(appointments::buildAppointmentImage(form));  // 49 x 4 + 2 = 198
     form.participants.addPerson(QStringLiteral("a"), QStringLiteral("591"));
     EXPECT_FALSE(appointments::buildAppointmentImage(form));  // 50 x 4 + 2 = 202
 }
 
 TEST_F(EditorTest, AnAppointmentAtTwelvePastKeepsItsTimeAndOnlyTheMarkerLeavesThePickers) {
-    const int real = addAppointment(u"#;", u"", fileTime(2002, 6, 9, 10, 12), fileTime(2002, 6, 9, 11, 0),
-                                    u"열시 십이분");
-    const int marker = addAppointment(u"#;", u"", fileTime(2002, 6, 9, 0, 12), fileTime(2002, 6, 9, 0, 12),
-                                      u"시간 없음");
+    const int real = addAppointment(u"#;", u"", fileTime(2002, 6, 9, 10, 12),
+                                    fileTime(2002, 6, 9, 11, 0), u"열시 십이분");
+    const int marker = addAppointment(u"#;", u"", fileTime(2002, 6, 9, 0, 12),
+                                      fileTime(2002, 6, 9, 0, 12), u"시간 없음");
     editor->SetTarget(real);
     ASSERT_TRUE(editor->LoadAppointment());
     EXPECT_EQ(picker(CAppointmentDlg::StartTimeId)->value(), QTime(10, 12));
@@ -234,9 +236,9 @@ TEST_F(EditorTest, AnAppointmentAtTwelvePastKeepsItsTimeAndOnlyTheMarkerLeavesTh
 
 TEST_F(EditorTest, ImpossibleOrIncompleteDatesAreRefusedAndNothingIsStored) {
     const std::vector<std::array<QString, 3>> dates = {
-        {"2002", "", "1"},   {"2002", "13", "1"}, {"2002", "6", "31"}, {"", "6", "1"},
-        {"2002", "6", ""},   {"2002", "2", "29"}, {"1600", "1", "1"}, {"99999", "1", "1"},
-        {"0", "1", "1"},     {"2002", "6", "0"}};
+        {"2002", "", "1"}, {"2002", "13", "1"}, {"2002", "6", "31"}, {"", "6", "1"},
+        {"2002", "6", ""}, {"2002", "2", "29"}, {"1600", "1", "1"},  {"99999", "1", "1"},
+        {"0", "1", "1"},   {"2002", "6", "0"}};
     content()->setPlainText(QStringLiteral("내용"));
     for (const auto& d : dates) {
         fillDate(d[0], d[1], d[2]);
@@ -271,7 +273,8 @@ TEST_F(EditorTest, AFailedAddOrUpdateSaysSoAndKeepsTheForm) {
     EXPECT_TRUE(editor->isVisible());
     EXPECT_EQ(content()->toPlainText(), QStringLiteral("실패"));
 
-    const int key = addAppointment(u"#;", u"", fileTime(2002, 6, 1, 9), fileTime(2002, 6, 1, 10), u"원래");
+    const int key =
+        addAppointment(u"#;", u"", fileTime(2002, 6, 1, 9), fileTime(2002, 6, 1, 10), u"원래");
     editor->SetTarget(key);
     ASSERT_TRUE(editor->LoadAppointment());
     editor->setMode(CAppointmentDlg::ExistingAppointment);
@@ -305,7 +308,8 @@ TEST_F(EditorTest, ALoadedAppointmentShowsOnlyItsOwnParticipants) {
 
 TEST_F(EditorTest, NewAppointmentWithAPersonStartsAfreshAfterAnEdit) {
     const int kim = addPerson(u"김");
-    const int key = addAppointment(u"999;#;", u"누구;", fileTime(2002, 6, 1, 9), fileTime(2002, 6, 1, 10), u"편집");
+    const int key = addAppointment(u"999;#;", u"누구;", fileTime(2002, 6, 1, 9),
+                                   fileTime(2002, 6, 1, 10), u"편집");
     editor->SetTarget(key);
     ASSERT_TRUE(editor->LoadAppointment());
     editor->setMode(CAppointmentDlg::ExistingAppointment);
@@ -435,7 +439,8 @@ TEST_F(PickerTest, RemovingAsksPerItemKindAndAGroupsMemberIsRefused) {
     ASSERT_TRUE(testsupport::showExposed(&d));
     d.tree()->expandAll();
 
-    messages.expect(QStringLiteral("<그룹>으로 선택된 사람은 지울 수 없습니다.<그룹>을 제거하세요."));
+    messages.expect(
+        QStringLiteral("<그룹>으로 선택된 사람은 지울 수 없습니다.<그룹>을 제거하세요."));
     holdAndDelete(d, treeItem(d, QStringLiteral("가")));
     EXPECT_EQ(d.selection(), s);
 

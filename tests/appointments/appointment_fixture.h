@@ -34,8 +34,8 @@ protected:
         return *clk::toFileTime(t);
     }
 
-    int addAppointment(const std::u16string& ids, const std::u16string& names,
-                       cedb::FileTime start, cedb::FileTime end, const std::u16string& content) {
+    int addAppointment(const std::u16string& ids, const std::u16string& names, cedb::FileTime start,
+                       cedb::FileTime end, const std::u16string& content) {
         RecordImage image{};
         image.kind = AppointmentKind;
         setText(image.participantIds, ids);

@@ -1,16 +1,14 @@
 // The day's agenda dialog on a set device clock: its title, its rows in the list's order, the
 // empty text, and "약속 편집" ending the agenda and opening the editor on the way back to it.
+#include <QScrollBar>
+#include <QTest>
 #include <sstream>
 
-#include <QTest>
-
 #include "appointment_fixture.h"
-#include "inspect/inspect.h"
-#include <QScrollBar>
-
 #include "appointments/list_ctrl.h"
 #include "appointments/screen_hooks.h"
 #include "appointments/today_appointment_dlg.h"
+#include "inspect/inspect.h"
 
 namespace {
 
@@ -51,21 +49,26 @@ protected:
 };
 
 TEST_F(AgendaTest, TodaysAppointmentsAndAnniversariesDueAreListedAnniversariesFirst) {
-    const int late = addAppointment(u"#;", u"", fileTime(2002, 12, 30, 15, 0), fileTime(2002, 12, 30, 16, 0), u"오후 회의");
-    const int none = addAppointment(u"#;", u"", fileTime(2002, 12, 30, 0, 12), fileTime(2002, 12, 30, 0, 12), u"시간 미정");
-    const int early = addAppointment(u"#;", u"", fileTime(2002, 12, 30, 9, 5), fileTime(2002, 12, 30, 10, 0), u"아침 회의");
-    addAppointment(u"#;", u"", fileTime(2002, 12, 31, 9, 0), fileTime(2002, 12, 31, 10, 0), u"내일");
+    const int late = addAppointment(u"#;", u"", fileTime(2002, 12, 30, 15, 0),
+                                    fileTime(2002, 12, 30, 16, 0), u"오후 회의");
+    const int none = addAppointment(u"#;", u"", fileTime(2002, 12, 30, 0, 12),
+                                    fileTime(2002, 12, 30, 0, 12), u"시간 미정");
+    const int early = addAppointment(u"#;", u"", fileTime(2002, 12, 30, 9, 5),
+                                     fileTime(2002, 12, 30, 10, 0), u"아침 회의");
+    addAppointment(u"#;", u"", fileTime(2002, 12, 31, 9, 0), fileTime(2002, 12, 31, 10, 0),
+                   u"내일");
     const int birthday = addAnniversary(u"김철수", fileTime(1970, 1, 2), u"100;0;5;", u"생일");
     addAnniversary(u"이영희", fileTime(1970, 1, 9), u"100;0;5;", u"생일");
 
     CTodayAppointmentDlg d(view);
     ASSERT_TRUE(testsupport::showExposed(&d));
     EXPECT_EQ(d.list()->title(), QStringLiteral("2002년 12월 30일 약속"));
-    EXPECT_EQ(rows(d), (std::vector<listctl::ListRow>{
-                           {"기념일", "3일 후 - 김철수님의 생일입니다.", QString::number(-birthday)},
-                           {"09:05", "아침 회의", QString::number(early)},
-                           {"15:00", "오후 회의", QString::number(late)},
-                           {"<NONE>", "시간 미정", QString::number(none)}}));
+    EXPECT_EQ(rows(d),
+              (std::vector<listctl::ListRow>{
+                  {"기념일", "3일 후 - 김철수님의 생일입니다.", QString::number(-birthday)},
+                  {"09:05", "아침 회의", QString::number(early)},
+                  {"15:00", "오후 회의", QString::number(late)},
+                  {"<NONE>", "시간 미정", QString::number(none)}}));
     testsupport::screenshot(&d, QStringLiteral("day_agenda"));
 
     // The inspection tool prints the same, for any date, as if the clock said so.
@@ -89,7 +92,8 @@ TEST_F(AgendaTest, TodaysAppointmentsAndAnniversariesDueAreListedAnniversariesFi
 }
 
 TEST_F(AgendaTest, ADayWithoutAnythingShowsTheEmptyText) {
-    addAppointment(u"#;", u"", fileTime(2002, 12, 29, 9, 0), fileTime(2002, 12, 29, 10, 0), u"어제");
+    addAppointment(u"#;", u"", fileTime(2002, 12, 29, 9, 0), fileTime(2002, 12, 29, 10, 0),
+                   u"어제");
     CTodayAppointmentDlg d(view);
     ASSERT_TRUE(testsupport::showExposed(&d));
     EXPECT_TRUE(rows(d).empty());
@@ -97,7 +101,8 @@ TEST_F(AgendaTest, ADayWithoutAnythingShowsTheEmptyText) {
 }
 
 TEST_F(AgendaTest, EditingAnAppointmentEndsTheAgendaAndAsksToReturnToIt) {
-    const int key = addAppointment(u"#;", u"", fileTime(2002, 12, 30, 9, 0), fileTime(2002, 12, 30, 10, 0), u"회의");
+    const int key = addAppointment(u"#;", u"", fileTime(2002, 12, 30, 9, 0),
+                                   fileTime(2002, 12, 30, 10, 0), u"회의");
     std::vector<std::pair<int, bool>> opened;
     appointments::screenHooks().openAppointmentEditor = [&](MainView&, int k, bool back) {
         opened.push_back({k, back});
@@ -111,8 +116,10 @@ TEST_F(AgendaTest, EditingAnAppointmentEndsTheAgendaAndAsksToReturnToIt) {
 }
 
 TEST_F(AgendaTest, AHeldRowDeletesThroughTheMenuAndTheAgendaRefillsATapShowsDetails) {
-    const int keep = addAppointment(u"#;", u"", fileTime(2002, 12, 30, 9, 0), fileTime(2002, 12, 30, 10, 0), u"남을 것");
-    const int gone = addAppointment(u"#;", u"", fileTime(2002, 12, 30, 11, 0), fileTime(2002, 12, 30, 12, 0), u"지울 것");
+    const int keep = addAppointment(u"#;", u"", fileTime(2002, 12, 30, 9, 0),
+                                    fileTime(2002, 12, 30, 10, 0), u"남을 것");
+    const int gone = addAppointment(u"#;", u"", fileTime(2002, 12, 30, 11, 0),
+                                    fileTime(2002, 12, 30, 12, 0), u"지울 것");
     std::vector<std::pair<QWidget*, int>> details;
     appointments::screenHooks().showItemDetails = [&](MainView&, QWidget* parent, int id) {
         details.push_back({parent, id});
@@ -121,7 +128,8 @@ TEST_F(AgendaTest, AHeldRowDeletesThroughTheMenuAndTheAgendaRefillsATapShowsDeta
     ASSERT_TRUE(testsupport::showExposed(&d));
     CMyListCtrlView* list = d.list()->list();
     const auto rowPoint = [&](int row) {
-        return list->layout().rows[size_t(row)].hit.center() - QPoint(0, list->verticalScrollBar()->value());
+        return list->layout().rows[size_t(row)].hit.center() -
+               QPoint(0, list->verticalScrollBar()->value());
     };
     // A hold on the second row and "약속 삭제", answered No and then Yes.
     messages.expect(QStringLiteral("정말 이 약속을 삭제하시겠습니까?"), shell::IDNO);

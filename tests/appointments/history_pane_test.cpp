@@ -1,12 +1,13 @@
 // The meeting history in the schedule screen's "사람" tab, driven by taps on the people list:
 // a person's appointments page by page, a short last page, the anniversary mode and back,
 // the "No-Name.." row and a group row.
+#include "appointments/history_pane.h"
+
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
 
 #include "appointment_fixture.h"
-#include "appointments/history_pane.h"
 #include "appointments/list_ctrl.h"
 #include "appointments/schedule_view.h"
 #include "people/people_list_wnd.h"
@@ -35,7 +36,8 @@ protected:
     }
     QStringList shownContents(CHistoryPane* pane) {
         QStringList out;
-        for (const auto& g : pane->list()->layout().rows) out << pane->list()->rows()[size_t(g.row)].second;
+        for (const auto& g : pane->list()->layout().rows)
+            out << pane->list()->rows()[size_t(g.row)].second;
         return out;
     }
     QPushButton* button(CHistoryPane* pane, int id) { return ui::control<QPushButton>(pane, id); }
@@ -52,8 +54,8 @@ TEST_F(HistoryTest, SevenAppointmentsMakeThreePagesAndTheShortPageTakesNoStrayTa
                        fileTime(2002, 6, d, 9), fileTime(2002, 6, d, 10),
                        u"만남 " + std::u16string(1, char16_t(u'0' + d)));
     }
-    addAppointment(QString::number(lee).toStdU16String() + u";#;", u"이영희;", fileTime(2002, 6, 1, 9),
-                   fileTime(2002, 6, 1, 10), u"다른 사람");
+    addAppointment(QString::number(lee).toStdU16String() + u";#;", u"이영희;",
+                   fileTime(2002, 6, 1, 9), fileTime(2002, 6, 1, 10), u"다른 사람");
     CScheduleView* s = makeSchedule();
     CHistoryPane* pane = s->historyPane();
     ASSERT_TRUE(tapRow(s, QStringLiteral("김철수")));
@@ -129,10 +131,10 @@ TEST_F(HistoryTest, NoNameListsTheAppointmentsWithoutParticipants) {
 }
 
 TEST_F(HistoryTest, DeletingFromTheHistoryRebuildsIt) {
-    addAppointment(QString::number(kim).toStdU16String() + u";#;", u"김철수;", fileTime(2002, 6, 1, 9),
-                   fileTime(2002, 6, 1, 10), u"첫째");
-    addAppointment(QString::number(kim).toStdU16String() + u";#;", u"김철수;", fileTime(2002, 6, 2, 9),
-                   fileTime(2002, 6, 2, 10), u"둘째");
+    addAppointment(QString::number(kim).toStdU16String() + u";#;", u"김철수;",
+                   fileTime(2002, 6, 1, 9), fileTime(2002, 6, 1, 10), u"첫째");
+    addAppointment(QString::number(kim).toStdU16String() + u";#;", u"김철수;",
+                   fileTime(2002, 6, 2, 9), fileTime(2002, 6, 2, 10), u"둘째");
     CScheduleView* s = makeSchedule();
     CHistoryPane* pane = s->historyPane();
     ASSERT_TRUE(tapRow(s, QStringLiteral("김철수")));

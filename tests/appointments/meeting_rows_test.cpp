@@ -1,11 +1,12 @@
 // The rows of the meeting history and of the day's agenda, from records in a real store:
 // which records belong to a person, the "No-Name.." row, order, anniversaries, every repeat
 // code with and without a lead across month and year ends, and damaged records.
+#include "appointments/meeting_rows.h"
+
 #include <sstream>
 
 #include "appointment_fixture.h"
 #include "inspect/inspect.h"
-#include "appointments/meeting_rows.h"
 #include "people/people_list_rows.h"
 #include "store/repeat_rule.h"
 
@@ -71,13 +72,17 @@ TEST_F(RowsTest, APersonsHistoryHoldsTheAppointmentsTheyTakePartInOldestFirst) {
     EXPECT_EQ(h.rows, (ItemRows{{"2002/06/09", "먼저", QString::number(early)},
                                 {"2003/01/05", "나중", QString::number(late)}}));
     EXPECT_FALSE(h.hasAnniversaries);
-    EXPECT_TRUE(appointments::buildHistory(store, 11, appointments::HistoryAnniversaries).rows.empty());
+    EXPECT_TRUE(
+        appointments::buildHistory(store, 11, appointments::HistoryAnniversaries).rows.empty());
 
     h = appointments::buildHistory(store, NoNameId, appointments::HistoryAppointments);
     EXPECT_EQ(h.rows, (ItemRows{{"2002/02/02", "아무도", QString::number(none)}}));
-    EXPECT_TRUE(appointments::buildHistory(store, NoNameId, appointments::HistoryAnniversaries).rows.empty());
-    EXPECT_TRUE(appointments::buildHistory(store, groupRowId(0), appointments::HistoryAppointments).rows.empty());
-    EXPECT_TRUE(appointments::buildHistory(store, 0, appointments::HistoryAppointments).rows.empty());
+    EXPECT_TRUE(appointments::buildHistory(store, NoNameId, appointments::HistoryAnniversaries)
+                    .rows.empty());
+    EXPECT_TRUE(appointments::buildHistory(store, groupRowId(0), appointments::HistoryAppointments)
+                    .rows.empty());
+    EXPECT_TRUE(
+        appointments::buildHistory(store, 0, appointments::HistoryAppointments).rows.empty());
 
     EXPECT_TRUE(appointments::takesPart(u"31;11;#;", 31));
     EXPECT_FALSE(appointments::takesPart(u"31;#;11;", 11));
@@ -107,7 +112,8 @@ TEST_F(RowsTest, TheInspectionToolPrintsEveryHistoryRowOnItsOwnLine) {
     expected.replace(expected.find("두 줄\n"), 8, "두 줄\\n");
     expected.replace(expected.find("내용\t"), 7, "내용\\t");
     EXPECT_EQ(text, expected);
-    EXPECT_NE(text.find("2002/06/20\t두 줄\\n내용\\t끝\t" + std::to_string(odd) + "\n"), std::string::npos);
+    EXPECT_NE(text.find("2002/06/20\t두 줄\\n내용\\t끝\t" + std::to_string(odd) + "\n"),
+              std::string::npos);
     EXPECT_EQ(run({"history", "11", "--anniversaries"}, &code),
               "기념일:1970/03/04\t생일\t" + std::to_string(-ann) + "\n");
     EXPECT_EQ(run({"history", "-5"}, &code), "");
@@ -130,7 +136,8 @@ TEST_F(RowsTest, AnniversariesEnableTheButtonInBothModesAndListInTheirOwn) {
 TEST_F(RowsTest, RecordsLackingAPropertyAreSkippedAndTheOthersShown) {
     addRecordLacking(AppointmentKind, PropContent, u"11;#;", fileTime(2002, 6, 9, 9), u"내용없음");
     addRecordLacking(AppointmentKind, PropStart, u"11;#;", fileTime(2002, 6, 9, 9), u"날짜없음");
-    addRecordLacking(AnniversaryKind, PropParticipantNames, u"11", fileTime(2000, 6, 9), u"이름없음");
+    addRecordLacking(AnniversaryKind, PropParticipantNames, u"11", fileTime(2000, 6, 9),
+                     u"이름없음");
     addRecordLacking(AnniversaryKind, PropPlace, u"11", fileTime(2000, 6, 9), u"규칙없음");
     addAppointment(u"11;#;", u"", fileTime(2002, 6, 9, 9), fileTime(2002, 6, 9, 10), u"멀쩡");
     addAnniversary(11, u"김", fileTime(2000, 6, 9), u"100;0;0;", u"생일");
@@ -141,14 +148,17 @@ TEST_F(RowsTest, RecordsLackingAPropertyAreSkippedAndTheOthersShown) {
 }
 
 TEST_F(RowsTest, TheAgendaListsTodaysAppointmentsWithTheirTimeOrNone) {
-    const int a = addAppointment(u"#;", u"", fileTime(2002, 6, 9, 14, 5), fileTime(2002, 6, 9, 15), u"오후");
-    const int b = addAppointment(u"#;", u"", fileTime(2002, 6, 9, 10, 12), fileTime(2002, 6, 9, 11), u"열시 십이분");
-    const int c = addAppointment(u"#;", u"", fileTime(2002, 6, 9, 0, 12), fileTime(2002, 6, 9, 0, 12), u"시간 없음");
+    const int a =
+        addAppointment(u"#;", u"", fileTime(2002, 6, 9, 14, 5), fileTime(2002, 6, 9, 15), u"오후");
+    const int b = addAppointment(u"#;", u"", fileTime(2002, 6, 9, 10, 12), fileTime(2002, 6, 9, 11),
+                                 u"열시 십이분");
+    const int c = addAppointment(u"#;", u"", fileTime(2002, 6, 9, 0, 12),
+                                 fileTime(2002, 6, 9, 0, 12), u"시간 없음");
     addAppointment(u"#;", u"", fileTime(2002, 6, 10, 9), fileTime(2002, 6, 10, 10), u"내일");
     EXPECT_EQ(agenda(2002, 6, 9), (ItemRows{{"14:05", "오후", QString::number(a)},
-                                           // The lists' rule: minute 12 shows no time.
-                                           {"<NONE>", "열시 십이분", QString::number(b)},
-                                           {"<NONE>", "시간 없음", QString::number(c)}}));
+                                            // The lists' rule: minute 12 shows no time.
+                                            {"<NONE>", "열시 십이분", QString::number(b)},
+                                            {"<NONE>", "시간 없음", QString::number(c)}}));
     EXPECT_TRUE(agenda(2002, 6, 8).empty());
     EXPECT_EQ(appointments::agendaTitle({2002, 6, 9}), QStringLiteral("2002년 06월 09일 약속"));
     EXPECT_EQ(appointments::agendaTitle({2002, 12, 25}), QStringLiteral("2002년 12월 25일 약속"));
@@ -188,7 +198,10 @@ TEST_F(RowsTest, EveryRepeatCodeIsAnnouncedOnItsDayAndWithinItsLead) {
         {u"300;10;0;", fileTime(2002, 6, 1), {2002, 6, 1}, "김님의 일입니다."},
         {u"300;10;0;", fileTime(2002, 6, 1), {2002, 6, 21}, "김님의 일(으)로부터 20일째입니다."},
         {u"300;10;2;", fileTime(2002, 6, 1), {2002, 6, 21}, "김님의 일(으)로부터 20일째입니다."},
-        {u"300;10;2;", fileTime(2002, 6, 1), {2002, 6, 19}, "2일 후 - 김님의 일(으)로부터 20일째입니다."},
+        {u"300;10;2;",
+         fileTime(2002, 6, 1),
+         {2002, 6, 19},
+         "2일 후 - 김님의 일(으)로부터 20일째입니다."},
         {u"300;10;1;", fileTime(2002, 6, 1), {2002, 6, 19}, ""},
         {u"300;0;5;", fileTime(2002, 6, 1), {2002, 6, 2}, ""},
         {u"300;0;5;", fileTime(2002, 6, 1), {2002, 5, 30}, "2일 후 - 김님의 일입니다."},
@@ -199,7 +212,12 @@ TEST_F(RowsTest, EveryRepeatCodeIsAnnouncedOnItsDayAndWithinItsLead) {
     for (const Case& c : cases) {
         const int id = addAnniversary(11, u"김", c.date, c.rule, u"일");
         const ItemRows rows = agenda(c.today.year, c.today.month, c.today.day);
-        SCOPED_TRACE(QStringLiteral("%1 on %2-%3-%4").arg(QString::fromUtf16(c.rule)).arg(c.today.year).arg(c.today.month).arg(c.today.day).toStdString());
+        SCOPED_TRACE(QStringLiteral("%1 on %2-%3-%4")
+                         .arg(QString::fromUtf16(c.rule))
+                         .arg(c.today.year)
+                         .arg(c.today.month)
+                         .arg(c.today.day)
+                         .toStdString());
         if (c.expected.isEmpty()) {
             EXPECT_TRUE(rows.empty());
         } else {
@@ -213,8 +231,10 @@ TEST_F(RowsTest, EveryRepeatCodeIsAnnouncedOnItsDayAndWithinItsLead) {
 }
 
 TEST_F(RowsTest, AnniversaryTextsForEachCombinationOfElapsedAndAhead) {
-    EXPECT_EQ(appointments::anniversaryText("김", "생일", 0, 0), QStringLiteral("김님의 생일입니다."));
-    EXPECT_EQ(appointments::anniversaryText("김", "생일", 0, 3), QStringLiteral("3일 후 - 김님의 생일입니다."));
+    EXPECT_EQ(appointments::anniversaryText("김", "생일", 0, 0),
+              QStringLiteral("김님의 생일입니다."));
+    EXPECT_EQ(appointments::anniversaryText("김", "생일", 0, 3),
+              QStringLiteral("3일 후 - 김님의 생일입니다."));
     EXPECT_EQ(appointments::anniversaryText("김", "금연", 100, 0),
               QStringLiteral("김님의 금연(으)로부터 100일째입니다."));
     EXPECT_EQ(appointments::anniversaryText("김", "금연", 100, 2),

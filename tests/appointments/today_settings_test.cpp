@@ -20,7 +20,9 @@ protected:
         reg::faults::clear();
         testsupport::ScreenTest::TearDown();
     }
-    static std::optional<reg::Key> key() { return reg::Key::open(reg::Hive::CurrentUser, u"Quorin"); }
+    static std::optional<reg::Key> key() {
+        return reg::Key::open(reg::Hive::CurrentUser, u"Quorin");
+    }
     static void store(const std::u16string& name, uint32_t hour) {
         auto k = reg::Key::create(reg::Hive::CurrentUser, u"Quorin");
         ASSERT_TRUE(k);
@@ -28,7 +30,9 @@ protected:
         k->setDword(u"TIME", hour);
     }
     QLineEdit* nameEdit(CTodaySetDlg& d) { return d.control<QLineEdit>(CTodaySetDlg::NameEditId); }
-    QComboBox* hourCombo(CTodaySetDlg& d) { return d.control<QComboBox>(CTodaySetDlg::HourComboId); }
+    QComboBox* hourCombo(CTodaySetDlg& d) {
+        return d.control<QComboBox>(CTodaySetDlg::HourComboId);
+    }
     ::testing::AssertionResult tapSave(CTodaySetDlg& d) {
         return testsupport::tap(d.control<ui::BitmapButton>(CTodaySetDlg::SaveButtonId));
     }
