@@ -18,13 +18,13 @@ bool isAnniversary(const ListRow& row) {
 }  // namespace
 
 void sortRows(std::vector<ListRow>& rows) {
-    for (size_t i = 0; i < rows.size(); ++i) {
-        for (size_t j = i + 1; j < rows.size(); ++j) {
-            if (!isAnniversary(rows[i]) &&
-                (isAnniversary(rows[j]) || QString::compare(rows[i].first, rows[j].first) > 0))
-                std::swap(rows[i], rows[j]);
-        }
-    }
+    // Anniversaries first, then by first column. Rows that compare equal keep their store
+    // order, and a long list sorts in n log n rather than by exchanging every pair.
+    std::stable_sort(rows.begin(), rows.end(), [](const ListRow& a, const ListRow& b) {
+        const bool aa = isAnniversary(a), ba = isAnniversary(b);
+        if (aa != ba) return aa;
+        return !aa && QString::compare(a.first, b.first) < 0;
+    });
 }
 
 QStringList breakLines(const QString& text) {

@@ -6,6 +6,7 @@
 #include <QLine>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 namespace listctl {
@@ -22,8 +23,7 @@ struct ListRow {
 inline constexpr char16_t kAnniversaryFirst[] = u"기념일";
 
 // Anniversary rows first, then the others in ascending order of their first column (UTF-16
-// code units: "<NONE>" sorts after every time). The exchange sort of the lists, which keeps
-// rows of equal first columns in a fixed order.
+// code units: "<NONE>" sorts after every time); rows that compare equal stay in store order.
 void sortRows(std::vector<ListRow>& rows);
 
 // The scrolling list's second text broken into lines of at most 13 characters, each line of

@@ -52,7 +52,7 @@ void sortByFirstColumn(ItemRows& rows) {
     }
 }
 
-History buildHistory(CRecordStore& store, int personId, int mode) {
+History buildHistory(CRecordStore& store, int personId, int mode, WalkReport* report) {
     History h;
     if (personId == 0 || isGroupRowId(personId)) return h;
     const bool noName = personId == NoNameId;
@@ -86,7 +86,8 @@ History buildHistory(CRecordStore& store, int personId, int mode) {
                                            QString::number(-int64_t(r.key))});
             }
             return true;
-        });
+        },
+        report);
     h.rows = mode == HistoryAppointments ? std::move(appointmentRows) : std::move(anniversaryRows);
     sortByFirstColumn(h.rows);
     return h;
@@ -110,7 +111,7 @@ QString anniversaryText(const QString& name, const QString& content, int64_t ela
     return text;
 }
 
-ItemRows buildAgenda(CRecordStore& store, const repeat::Date& today) {
+ItemRows buildAgenda(CRecordStore& store, const repeat::Date& today, WalkReport* report) {
     ItemRows rows;
     store.walkRecordsChecked(
         AnyKind, {PropKey, PropStart, PropContent, PropPlace, PropParticipantNames},
@@ -137,7 +138,8 @@ ItemRows buildAgenda(CRecordStore& store, const repeat::Date& today) {
                      QString::number(-int64_t(r.key))});
             }
             return true;
-        });
+        },
+        report);
     return rows;
 }
 

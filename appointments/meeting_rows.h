@@ -10,6 +10,7 @@
 #include "store/repeat_rule.h"
 
 class CRecordStore;
+struct WalkReport;
 
 namespace appointments {
 
@@ -40,8 +41,9 @@ struct History {
 // The history of the people list's row `personId`: a person's appointments (mode 0) or
 // anniversaries (mode 1); for the "No-Name.." row (-2) the appointments without participants
 // in mode 0 and nothing in mode 1; nothing for a group row or no row. A record that lacks a
-// property read here is skipped and the others are listed. One record walk.
-History buildHistory(CRecordStore& store, int personId, int mode);
+// property read here is skipped and the others are listed; records that cannot be decoded are
+// passed over and counted in `report`. One record walk.
+History buildHistory(CRecordStore& store, int personId, int mode, WalkReport* report = nullptr);
 // The lists' exchange sort by the first column (UTF-16 code units), the rows moving whole.
 void sortByFirstColumn(ItemRows& rows);
 
@@ -55,7 +57,7 @@ QString anniversaryText(const QString& name, const QString& content, int64_t ela
                         int64_t ahead);
 // The agenda of `today`, in stored order (the list sorts them): the appointments on that day,
 // and the anniversaries announced on it by the repeat rule. A record lacking a property read
-// here is skipped. One record walk.
-ItemRows buildAgenda(CRecordStore& store, const repeat::Date& today);
+// here is skipped; records that cannot be decoded are counted in `report`. One record walk.
+ItemRows buildAgenda(CRecordStore& store, const repeat::Date& today, WalkReport* report = nullptr);
 
 }  // namespace appointments

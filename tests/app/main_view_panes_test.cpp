@@ -14,6 +14,10 @@
 #include "appointments/appointment_dlg.h"
 #include "appointments/schedule_view.h"
 #include "cedb/faults.h"
+#include <QPlainTextEdit>
+
+#include "appointments/month_calendar_wnd.h"
+#include "people/anniversary_dlg.h"
 #include "people/people_list_wnd.h"
 #include "people/people_panel_dlg.h"
 #include "people/person_edit_dlg.h"
@@ -75,6 +79,33 @@ protected:
 private:
     app::AgendaOpener previousAgenda_;
 };
+
+TEST_F(PanesTest, ThePersonMenusAnniversariesAreStoredAndMarkedOnTheCalendar) {
+    const int kim = addPerson(u"김유신");
+    view().setCurrentPerson(QStringLiteral("김유신"), kim);
+    modals.expect<people::CAnniversaryDlg>([&](people::CAnniversaryDlg& d) {
+        EXPECT_EQ(d.personId(), kim);
+        d.OnDatePicked(2000, 12, 25);
+        d.control<QComboBox>(people::CAnniversaryDlg::RepeatCombo)->setCurrentIndex(1);
+        d.control<QPlainTextEdit>(people::CAnniversaryDlg::ContentEdit)
+            ->setPlainText(QStringLiteral("성탄"));
+        messages.expect(QStringLiteral("1번의 데이터를 저장하시겠습니까?"), shell::IDYES);
+        d.OnSave();
+        messages.expect(
+            QStringLiteral("저장하지 않으신 데이터가 있는지 확인하세요. 정말 닫으시겠습니까?"),
+            shell::IDYES);
+        d.OnCancel();
+    });
+    view().runCommand(cmd::ManageAnniversaries);
+    // The calendar marks it in December of every year from 2000 on.
+    CMonthCalendarWnd* calendar = schedule()->monthCalendar();
+    calendar->SetShown(2026, 12, 1);
+    calendar->renderedImage();
+    EXPECT_EQ(calendar->marks()[25], 2);
+    calendar->SetShown(1999, 12, 1);
+    calendar->renderedImage();
+    EXPECT_EQ(calendar->marks()[25], -1);
+}
 
 TEST_F(PanesTest, AfterTheStartTheScheduleScreenIsInFrontOnItsPeopleTab) {
     ASSERT_TRUE(schedule());

@@ -84,7 +84,7 @@ TEST_F(AgendaTest, TodaysAppointmentsAndAnniversariesDueAreListedAnniversariesFi
     EXPECT_EQ(out2.str(), "2002년 12월 31일 약속\n기념일\t2일 후 - 김철수님의 생일입니다.\t" +
                               std::to_string(-birthday) + "\n09:00\t내일\t" +
                               std::to_string(early + 10) + "\n");
-    for (const char* bad : {"2002-13-01", "2002-02-30", "20021230", "2002-1-30", "x"}) {
+    for (const char* bad : {"2002-13-01", "2002-02-30", "20021230", "2002-12-30x", "x"}) {
         std::ostringstream o, e;
         EXPECT_EQ(inspect::run({"agenda", bad}, o, e), 2) << bad;
         EXPECT_EQ(o.str(), "");

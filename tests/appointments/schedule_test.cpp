@@ -1,6 +1,7 @@
 // The "날짜" tab: the month grid and its steps, the marks, the day dialog's rows, and the item
 // commands driven from the day dialog's list through to the store.
 #include <QCoreApplication>
+#include <QPlainTextEdit>
 #include <QTest>
 
 #include "appointments/month_calendar_wnd.h"
@@ -9,6 +10,7 @@
 #include "appointments/schedule_view.h"
 #include "appointments/screen_hooks.h"
 #include "cedb/faults.h"
+#include "people/anniversary_dlg.h"
 #include "schedule_fixture.h"
 #include "ui/bitmap_button.h"
 
@@ -232,6 +234,28 @@ TEST_F(ScheduleScreenTest, ItemCommandsAskAndReportAndOpenTheirScreens) {
     messages.expect(QStringLiteral("정말 이 기념일을 삭제하시겠습니까?"), shell::IDYES);
     holdRow(0);
     EXPECT_EQ(column(2), QStringList{QString::number(meeting)});
+}
+
+TEST_F(ScheduleScreenTest, TheEventMenusEditOpensTheAnniversaryInSingleMode) {
+    const int birthday = addAnniversary(u"홍길동", 1990, 3, 10, {Year, 0, 2}, u"생일");
+    open();
+    ASSERT_TRUE(tapDay(10));
+    menus.expectChoose(32823);
+    modals.expect<people::CAnniversaryDlg>([&](people::CAnniversaryDlg& d) {
+        EXPECT_EQ(d.slot(1).recordId, birthday);
+        d.control<QPlainTextEdit>(people::CAnniversaryDlg::ContentEdit)
+            ->setPlainText(QStringLiteral("돌잔치"));
+        messages.expect(QStringLiteral("기존의 기념일을 변경하시겠습니까?"), shell::IDYES);
+        ASSERT_TRUE(
+            testsupport::tap(d.control<ui::BitmapButton>(people::CAnniversaryDlg::SaveButton)));
+    });
+    holdRow(0);
+    EXPECT_EQ(column(1), QStringList{"홍길동님의 돌잔치입니다."});
+    RecordImage r{};
+    r.kind = AnniversaryKind;
+    r.key = birthday;
+    ASSERT_TRUE(store.ReadRecord(r));
+    EXPECT_EQ(text(r.place), u"100;0;2;");
 }
 
 TEST_F(ScheduleScreenTest, ADamagedRecordHidesNothingElseFromTheCalendarOrTheDay) {

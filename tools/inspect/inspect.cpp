@@ -11,8 +11,8 @@
 #include "cedb/cedb.h"
 #include "fs/devfs.h"
 #include "registry/registry.h"
-#include "appointments/list_layout.h"
 #include "appointments/meeting_rows.h"
+#include "appointments/schedule_rows.h"
 #include "people/people_list_rows.h"
 #include "store/record_store.h"
 #include "strings/string_table.h"
@@ -143,6 +143,11 @@ int usage(std::ostream& err) {
     err << "usage: quorin-inspect [--device DIR] [--desktop DIR] COMMAND\n"
            "  databases                         list the databases of the object store\n"
            "  dump NAME [--json]                every record of a database, every property\n"
+           "  day YYYY-MM-DD                    the day dialog's rows for that date: first column,\n"
+           "                                    second column and identifier, tab-separated\n"
+           "                                    (tabs and line breaks inside a text become blanks)\n"
+           "  marks YYYY-MM                     each day of the month and its calendar mark\n"
+           "                                    (-1 none, 1 appointment, 2 anniversary, 3 both)\n"
            "  reg keys [HKLM|HKCU] [--desktop-registry]\n"
            "  reg get HKLM|HKCU KEY [VALUE]     the key's values (or one)\n"
            "  reg set HKLM|HKCU KEY VALUE sz|dword DATA\n"
@@ -247,6 +252,71 @@ int dump(const std::string& name, bool asJson, std::ostream& out, std::ostream& 
     return 0;
 }
 
+// Reads "YYYY-MM-DD" (or "YYYY-MM" when `withDay` is false) into a real date.
+bool parseDate(const std::string& s, bool withDay, repeat::Date* date) {
+    int y = 0, m = 0, d = 1, used = 0;
+    const int fields = withDay ? std::sscanf(s.c_str(), "%4d-%2d-%2d%n", &y, &m, &d, &used)
+                               : std::sscanf(s.c_str(), "%4d-%2d%n", &y, &m, &used);
+    if (fields != (withDay ? 3 : 2) || size_t(used) != s.size()) return false;
+    if (!repeat::isValidDate(y, m, d)) return false;
+    *date = {y, m, d};
+    return true;
+}
+
+// One line of a row: its text with the separators of the output taken out.
+std::string rowField(const QString& text) {
+    std::u16string s = text.toStdU16String();
+    for (char16_t& c : s)
+        if (c == u'\t' || c == u'\r' || c == u'\n') c = u' ';
+    return utf8(s);
+}
+
+// Opens the store as the program does; false, said in words, when it cannot be opened.
+bool openStore(CRecordStore& store, std::ostream& err) {
+    if (store.OpenDatabase(res::IDS_MAIN_DATABASE, MainHandle)) return true;
+    err << "no \"Quorin Database\" on the device: " << cedb::errorText(cedb::lastError()) << "\n";
+    return false;
+}
+
+// The walk's passed-over records, said in words; the exit code.
+int walkResult(const WalkReport& report, std::ostream& err) {
+    if (report.damaged == 0) return 0;
+    err << report.damaged << (report.damaged == 1 ? " record" : " records")
+        << " of \"Quorin Database\" could not be read and are left out\n";
+    return 1;
+}
+
+int day(const std::string& arg, std::ostream& out, std::ostream& err) {
+    repeat::Date date;
+    if (!parseDate(arg, true, &date)) {
+        err << "not a date: " << json(arg) << " (YYYY-MM-DD)\n";
+        return 2;
+    }
+    CRecordStore store;
+    if (!openStore(store, err)) return 1;
+    WalkReport report;
+    std::vector<listctl::ListRow> rows = schedule::dayRows(store, date, &report);
+    listctl::sortRows(rows);
+    for (const listctl::ListRow& r : rows)
+        out << rowField(r.first) << '\t' << rowField(r.second) << '\t' << rowField(r.idText) << '\n';
+    return walkResult(report, err);
+}
+
+int marks(const std::string& arg, std::ostream& out, std::ostream& err) {
+    repeat::Date month;
+    if (!parseDate(arg, false, &month)) {
+        err << "not a month: " << json(arg) << " (YYYY-MM)\n";
+        return 2;
+    }
+    CRecordStore store;
+    if (!openStore(store, err)) return 1;
+    WalkReport report;
+    const schedule::MonthMarks m = schedule::monthMarks(store, month.year, month.month, &report);
+    for (int d = 1; d <= repeat::daysInMonth(month.year, month.month); ++d)
+        out << d << '\t' << m[size_t(d)] << '\n';
+    return walkResult(report, err);
+}
+
 bool parseHive(const std::string& s, reg::Hive* hive) {
     if (s == "HKLM" || s == "HKEY_LOCAL_MACHINE") {
         *hive = reg::Hive::LocalMachine;
@@ -333,28 +403,9 @@ int registry(const std::vector<std::string>& a, reg::Store store, std::ostream& 
     return usage(err);
 }
 
-// One row of an appointment list: the three columns separated by tabs. A tab, line break
-// or backslash inside a column is written as \t, \n, \r or \\, so each row stays one line.
-void printRow(const appointments::ItemRow& row, std::ostream& out) {
-    const auto column = [](const QString& text) {
-        std::string s;
-        for (char c : text.toStdString()) {
-            if (c == '\t') s += "\\t";
-            else if (c == '\n') s += "\\n";
-            else if (c == '\r') s += "\\r";
-            else if (c == '\\') s += "\\\\";
-            else s += c;
-        }
-        return s;
-    };
-    out << column(row.first) << '\t' << column(row.second) << '\t' << column(row.id) << '\n';
-}
-
-// The main database opened as the program opens it; false (with a message) when it is missing.
-bool openMain(CRecordStore& store, std::ostream& err) {
-    if (store.OpenDatabase(res::IDS_MAIN_DATABASE, MainHandle)) return true;
-    err << "no \"Quorin Database\" on this device\n";
-    return false;
+// One row of an appointment list, as the day command prints it.
+void printRow(const QString& first, const QString& second, const QString& id, std::ostream& out) {
+    out << rowField(first) << '\t' << rowField(second) << '\t' << rowField(id) << '\n';
 }
 
 // A whole decimal number within int, nothing else.
@@ -373,32 +424,23 @@ bool parseInt(const std::string& s, int* value) {
     return true;
 }
 
-// YYYY-MM-DD naming a real date.
-bool parseDate(const std::string& s, repeat::Date* date) {
-    if (s.size() != 10 || s[4] != '-' || s[7] != '-') return false;
-    int y = 0, m = 0, d = 0;
-    if (!parseInt(s.substr(0, 4), &y) || !parseInt(s.substr(5, 2), &m) ||
-        !parseInt(s.substr(8, 2), &d) || s[5] == '-' || s[8] == '-' ||
-        !repeat::isValidDate(y, m, d)) {
-        return false;
-    }
-    *date = {y, m, d};
-    return true;
-}
-
 int agenda(const std::vector<std::string>& a, std::ostream& out, std::ostream& err) {
     repeat::Date day;
-    if (a.size() != 2 || !parseDate(a[1], &day)) return usage(err);
+    if (a.size() != 2 || !parseDate(a[1], true, &day)) {
+        if (a.size() == 2) err << "not a date: " << json(a[1]) << " (YYYY-MM-DD)\n";
+        return a.size() == 2 ? 2 : usage(err);
+    }
     CRecordStore store;
-    if (!openMain(store, err)) return 1;
-    const appointments::ItemRows built = appointments::buildAgenda(store, day);
+    if (!openStore(store, err)) return 1;
+    WalkReport report;
+    const appointments::ItemRows built = appointments::buildAgenda(store, day, &report);
     // In the order the agenda's list shows them.
     std::vector<listctl::ListRow> rows;
     for (const auto& r : built) rows.push_back({r.first, r.second, r.id});
     listctl::sortRows(rows);
     out << appointments::agendaTitle(day).toStdString() << '\n';
-    for (const auto& r : rows) printRow({r.first, r.second, r.idText}, out);
-    return 0;
+    for (const auto& r : rows) printRow(r.first, r.second, r.idText, out);
+    return walkResult(report, err);
 }
 
 int history(const std::vector<std::string>& a, std::ostream& out, std::ostream& err) {
@@ -410,12 +452,14 @@ int history(const std::vector<std::string>& a, std::ostream& out, std::ostream& 
         return 1;
     }
     CRecordStore store;
-    if (!openMain(store, err)) return 1;
+    if (!openStore(store, err)) return 1;
+    WalkReport report;
     const auto h = appointments::buildHistory(
         store, person,
-        anniversaries ? appointments::HistoryAnniversaries : appointments::HistoryAppointments);
-    for (const auto& row : h.rows) printRow(row, out);
-    return 0;
+        anniversaries ? appointments::HistoryAnniversaries : appointments::HistoryAppointments,
+        &report);
+    for (const auto& row : h.rows) printRow(row.first, row.second, row.id, out);
+    return walkResult(report, err);
 }
 
 }  // namespace
@@ -446,6 +490,8 @@ int run(const std::vector<std::string>& argsIn, std::ostream& out, std::ostream&
     if (args[0] == "dump" && args.size() >= 2) {
         return dump(args[1], args.size() > 2 && args[2] == "--json", out, err);
     }
+    if (args[0] == "day" && args.size() == 2) return day(args[1], out, err);
+    if (args[0] == "marks" && args.size() == 2) return marks(args[1], out, err);
     if (args[0] == "reg") return registry(args, store, out, err);
     if (args[0] == "history") return history(args, out, err);
     if (args[0] == "agenda") return agenda(args, out, err);

@@ -1,0 +1,295 @@
+// The anniversary editor in both modes: its slots and repeat choices, the custom period, the
+// records it writes and the questions it asks, and the faults it must not have.
+#include "people/anniversary_dlg.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include "cedb/faults.h"
+#include "clock/clock.h"
+#include "people/name_input_wnd.h"
+#include "people_list_fixture.h"
+#include "store/repeat_rule.h"
+#include "ui/bitmap_button.h"
+#include "ui/month_calendar_ctrl.h"
+
+using namespace people;
+using testsupport::tap;
+
+namespace {
+
+const QString kClose =
+    QStringLiteral("저장하지 않으신 데이터가 있는지 확인하세요. 정말 닫으시겠습니까?");
+const QString kChange = QStringLiteral("기존의 기념일을 변경하시겠습니까?");
+
+QStringList choices(const CAnniversaryDlg& d) {
+    QStringList out;
+    auto* combo = d.control<QComboBox>(CAnniversaryDlg::RepeatCombo);
+    for (int i = 0; i < combo->count(); ++i) out << combo->itemText(i);
+    return out;
+}
+int chosen(const CAnniversaryDlg& d) {
+    return d.control<QComboBox>(CAnniversaryDlg::RepeatCombo)->currentIndex();
+}
+void setDate(CAnniversaryDlg& d, const QString& y, const QString& m, const QString& day) {
+    d.control<QLineEdit>(CAnniversaryDlg::YearEdit)->setText(y);
+    d.control<QLineEdit>(CAnniversaryDlg::MonthEdit)->setText(m);
+    d.control<QLineEdit>(CAnniversaryDlg::DayEdit)->setText(day);
+}
+::testing::AssertionResult save(CAnniversaryDlg& d) {
+    return tap(d.control<ui::BitmapButton>(CAnniversaryDlg::SaveButton));
+}
+
+class AnniversaryDlgTest : public PeopleTest {
+protected:
+    void SetUp() override {
+        PeopleTest::SetUp();
+        clk::SystemTime now;
+        now.year = 2005, now.month = 3, now.day = 15;
+        clk::setDeviceTime(now);
+        clk::freeze(true);
+        person = addPerson(QStringLiteral("홍길동"));
+    }
+
+    int addAnniversary(int personId, const char16_t* rule, const char16_t* content, int y = 2000,
+                       int m = 3, int d = 3) {
+        RecordImage r{};
+        r.kind = AnniversaryKind;
+        setText(r.participantIds, QString::number(personId).toStdU16String());
+        setText(r.participantNames, u"홍길동");
+        clk::SystemTime t;
+        t.year = y, t.month = m, t.day = d;
+        r.start = *clk::toFileTime(t);
+        setText(r.place, rule);
+        setText(r.content, content);
+        EXPECT_TRUE(store.AddRecord(r));
+        return r.id;
+    }
+    RecordImage stored(int id) {
+        RecordImage r{};
+        r.kind = AnniversaryKind;
+        r.key = id;
+        EXPECT_TRUE(store.ReadRecord(r));
+        return r;
+    }
+    int anniversaryCount() {
+        int n = 0;
+        store.walkRecords(AnniversaryKind, {}, [&](const RecordImage&) { return ++n > 0; });
+        return n;
+    }
+    void run(const QString& name, int personId, int anniversaryId, int mode) {
+        RunAnniversaryDlg(view, view.viewWidget(), name, personId, anniversaryId, mode);
+    }
+
+    int person = 0;
+};
+
+TEST_F(AnniversaryDlgTest, ANewAnniversaryWithACustomPeriodIsStoredAsItsRecord) {
+    modals.expect<CAnniversaryDlg>([&](CAnniversaryDlg& d) {
+        EXPECT_EQ(d.control<QLineEdit>(CAnniversaryDlg::PersonNameEdit)->text(), "홍길동");
+        EXPECT_TRUE(d.control<QComboBox>(CAnniversaryDlg::SlotCombo)->isVisible());
+        EXPECT_EQ(choices(d), QStringList{"<선택하세요>"});
+        // The date from the calendar: hidden until 1073, a day tap fills the edits.
+        EXPECT_FALSE(d.calendar()->isVisible());
+        ASSERT_TRUE(tap(d.control<ui::BitmapButton>(CAnniversaryDlg::CalendarButton)));
+        ASSERT_TRUE(d.calendar()->isVisible());
+        const ui::MonthCalendarPage& page = d.calendar()->page();
+        QTest::mouseClick(d.calendar(), Qt::LeftButton, {}, page.cellRect(0, 4).center());
+        EXPECT_FALSE(d.calendar()->isVisible());
+        EXPECT_EQ(d.control<QLineEdit>(CAnniversaryDlg::DayEdit)->text(), "3");
+        EXPECT_EQ(choices(d),
+                  (QStringList{"<선택하세요>", "매년 3월 3일", "매달 3일", "Custom.."}));
+        testsupport::screenshot(&d, QStringLiteral("anniversary_editor"));
+
+        // Custom..: 0 keeps the choice at "<선택하세요>", 10 makes "매 10일".
+        auto* repeat = d.control<QComboBox>(CAnniversaryDlg::RepeatCombo);
+        repeat->setCurrentIndex(3);
+        d.OnRepeatChosen(3);
+        ASSERT_TRUE(d.periodInput()->isVisible());
+        d.periodInput()->edit()->setText(QStringLiteral("0"));
+        ASSERT_TRUE(tap(ui::control<QWidget>(d.periodInput(), CNameInputWnd::OkButton)));
+        EXPECT_EQ(chosen(d), 0);
+        d.OnRepeatChosen(3);
+        d.periodInput()->edit()->setText(QStringLiteral("10"));
+        ASSERT_TRUE(tap(ui::control<QWidget>(d.periodInput(), CNameInputWnd::OkButton)));
+        EXPECT_EQ(choices(d),
+                  (QStringList{"<선택하세요>", "매년 3월 3일", "매달 3일", "매 10일", "Custom.."}));
+        EXPECT_EQ(chosen(d), 3);
+
+        d.control<QPlainTextEdit>(CAnniversaryDlg::ContentEdit)
+            ->setPlainText(QStringLiteral("첫 만남"));
+        d.control<QLineEdit>(CAnniversaryDlg::LeadEdit)->setText(QStringLiteral("3"));
+        messages.expect(QStringLiteral("1번의 데이터를 저장하시겠습니까?"), shell::IDYES);
+        ASSERT_TRUE(save(d));
+        EXPECT_TRUE(d.slot(1).loaded);
+        // Saving again changes the record just added.
+        messages.expect(kChange, shell::IDYES);
+        ASSERT_TRUE(save(d));
+        messages.expect(kClose, shell::IDYES);
+        ASSERT_TRUE(tap(d.control<ui::BitmapButton>(CAnniversaryDlg::CancelButton)));
+    });
+    run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
+    ASSERT_EQ(anniversaryCount(), 1);
+    std::vector<RecordImage> records;
+    store.walkRecords(AnniversaryKind, {PropId, PropStamp}, [&](const RecordImage& r) {
+        records.push_back(r);
+        return true;
+    });
+    const RecordImage r = stored(records[0].id);
+    EXPECT_EQ(text(r.participantIds), QString::number(person).toStdU16String());
+    EXPECT_EQ(text(r.participantNames), u"홍길동");
+    EXPECT_EQ(text(r.place), u"300;10;3;");
+    EXPECT_EQ(text(r.content), u"첫 만남");
+    const clk::SystemTime start = *clk::fromFileTime(r.start);
+    EXPECT_EQ((std::tuple{start.year, start.month, start.day, start.hour, start.minute}),
+              (std::tuple{2005, 3, 3, 0, 0}));
+    EXPECT_EQ(r.end.value(), 0u);
+    EXPECT_EQ(text(r.name), u"");
+    EXPECT_NE(records[0].stamp.value(), 0u);
+}
+
+TEST_F(AnniversaryDlgTest, EachSlotKeepsItsOwnPeriodAndAFreshSlotHappensOnce) {
+    const int tenDays = addAnniversary(person, u"300;10;1;", u"열흘");
+    const int twentyDays = addAnniversary(person, u"300;20;2;", u"스무날");
+    const int other = addPerson(QStringLiteral("남"));
+    addAnniversary(other, u"100;0;0;", u"남의 것");
+    modals.expect<CAnniversaryDlg>([&](CAnniversaryDlg& d) {
+        EXPECT_EQ(choices(d),
+                  (QStringList{"<선택하세요>", "매년 3월 3일", "매월 3일", "매 10일", "Custom.."}));
+        EXPECT_EQ(chosen(d), 3);
+        auto* slotBox = d.control<QComboBox>(CAnniversaryDlg::SlotCombo);
+        slotBox->setCurrentIndex(1);
+        d.OnSlotChanged(1);
+        EXPECT_EQ(d.currentSlot(), 2);
+        EXPECT_EQ(choices(d)[3], "매 20일");
+        EXPECT_EQ(d.control<QLineEdit>(CAnniversaryDlg::LeadEdit)->text(), "2");
+        messages.expect(kChange, shell::IDYES);
+        ASSERT_TRUE(save(d));
+        // Slot 3 is fresh: its repeat never chosen, it is stored as happening once.
+        slotBox->setCurrentIndex(2);
+        d.OnSlotChanged(2);
+        EXPECT_EQ(choices(d), QStringList{"<선택하세요>"});
+        setDate(d, "2005", "4", "5");
+        d.control<QPlainTextEdit>(CAnniversaryDlg::ContentEdit)
+            ->setPlainText(QStringLiteral("새것"));
+        messages.expect(QStringLiteral("3번의 데이터를 저장하시겠습니까?"), shell::IDYES);
+        ASSERT_TRUE(save(d));
+        // Back to slot 1, saved as it was.
+        slotBox->setCurrentIndex(0);
+        d.OnSlotChanged(0);
+        messages.expect(kChange, shell::IDYES);
+        ASSERT_TRUE(save(d));
+        messages.expect(kClose, shell::IDYES);
+        d.OnCancel();
+    });
+    run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
+    EXPECT_EQ(text(stored(tenDays).place), u"300;10;1;");
+    EXPECT_EQ(text(stored(twentyDays).place), u"300;20;2;");
+    int fresh = 0;
+    store.walkRecords(AnniversaryKind, {PropId, PropPlace}, [&](const RecordImage& r) {
+        if (r.id > twentyDays && text(r.place) == u"50;0;0;") ++fresh;
+        return true;
+    });
+    EXPECT_EQ(fresh, 1);
+}
+
+TEST_F(AnniversaryDlgTest, ImpossibleDatesAndEmptyContentAreRefusedAndNothingIsStored) {
+    modals.expect<CAnniversaryDlg>([&](CAnniversaryDlg& d) {
+        d.control<QPlainTextEdit>(CAnniversaryDlg::ContentEdit)
+            ->setPlainText(QStringLiteral("생일"));
+        for (auto [y, m, day] : {std::tuple{"2005", "2", "29"}, std::tuple{"2005", "13", "1"},
+                                 std::tuple{"2005", "1", "0"}, std::tuple{"", "1", "1"},
+                                 std::tuple{"1500", "1", "1"}}) {
+            setDate(d, y, m, day);
+            messages.expect(QStringLiteral("날짜를 입력하세요"));
+            ASSERT_TRUE(save(d));
+        }
+        setDate(d, "2004", "2", "29");
+        d.control<QPlainTextEdit>(CAnniversaryDlg::ContentEdit)->setPlainText(QString());
+        messages.expect(QStringLiteral("내용을 입력하세요."));
+        ASSERT_TRUE(save(d));
+        // A failed add says so, keeps the dialog open and the slot unloaded.
+        d.control<QPlainTextEdit>(CAnniversaryDlg::ContentEdit)
+            ->setPlainText(QStringLiteral("윤일"));
+        cedb::faults::arm({cedb::faults::Op::Add, u"", cedb::Error::DiskFull});
+        messages.expect(QStringLiteral("1번의 데이터를 저장하시겠습니까?"), shell::IDYES);
+        messages.expect(QStringLiteral("데이타를 저장하지 못했습니다."));
+        ASSERT_TRUE(save(d));
+        cedb::faults::clear();
+        EXPECT_FALSE(d.slot(1).loaded);
+        EXPECT_TRUE(d.isVisible());
+        messages.expect(kClose, shell::IDNO);
+        d.OnCancel();
+        EXPECT_TRUE(d.isVisible());
+        messages.expect(kClose, shell::IDYES);
+        d.OnCancel();
+    });
+    run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
+    EXPECT_EQ(anniversaryCount(), 0);
+}
+
+TEST_F(AnniversaryDlgTest, SingleModeChangesOnlyWhatItLoaded) {
+    const int id = addAnniversary(person, u"0;0;0;", u"알 수 없는 규칙");
+    modals.expect<CAnniversaryDlg>([&](CAnniversaryDlg& d) {
+        EXPECT_FALSE(d.control<QComboBox>(CAnniversaryDlg::SlotCombo)->isVisible());
+        EXPECT_FALSE(d.control<QWidget>(CAnniversaryDlg::SlotLabel)->isVisible());
+        EXPECT_EQ(d.control<QLineEdit>(CAnniversaryDlg::PersonNameEdit)->text(), "홍길동");
+        EXPECT_EQ(d.personId(), person);
+        // Code 0: the date and content shown, no repeat entry chosen; kept as it was.
+        EXPECT_EQ(chosen(d), -1);
+        EXPECT_EQ(choices(d), (QStringList{"<선택하세요>", "매년 3월 3일", "매월 3일"}));
+        d.control<QPlainTextEdit>(CAnniversaryDlg::ContentEdit)
+            ->setPlainText(QStringLiteral("바뀐 내용"));
+        messages.expect(kChange, shell::IDYES);
+        ASSERT_TRUE(save(d));
+    });
+    run(QString(), 0, id, AnniversarySingleMode);
+    EXPECT_EQ(text(stored(id).content), u"바뀐 내용");
+    EXPECT_EQ(text(stored(id).place), u"0;0;0;");
+
+    // No: nothing changes, and the dialog closes all the same.
+    modals.expect<CAnniversaryDlg>([&](CAnniversaryDlg& d) {
+        d.control<QPlainTextEdit>(CAnniversaryDlg::ContentEdit)
+            ->setPlainText(QStringLiteral("버림"));
+        messages.expect(kChange, shell::IDNO);
+        ASSERT_TRUE(save(d));
+    });
+    run(QString(), 0, id, AnniversarySingleMode);
+    EXPECT_EQ(text(stored(id).content), u"바뀐 내용");
+
+    // An anniversary that cannot be loaded is never added in its place.
+    modals.expect<CAnniversaryDlg>([&](CAnniversaryDlg& d) {
+        EXPECT_TRUE(d.loadFailed());
+        setDate(d, "2005", "3", "3");
+        d.control<QPlainTextEdit>(CAnniversaryDlg::ContentEdit)
+            ->setPlainText(QStringLiteral("유령"));
+        messages.expect(QStringLiteral("데이타를 저장하지 못했습니다."));
+        ASSERT_TRUE(save(d));
+        EXPECT_TRUE(d.isVisible());
+        d.OnCancel();  // single mode closes without asking
+    });
+    run(QString(), 0, 9991, AnniversarySingleMode);
+    EXPECT_EQ(anniversaryCount(), 1);
+}
+
+TEST_F(AnniversaryDlgTest, MoreThanFiveAnniversariesFillTheFiveSlotsInStoreOrder) {
+    std::vector<int> ids;
+    for (int i = 0; i < 7; ++i)
+        ids.push_back(
+            addAnniversary(person, u"100;0;0;", QString::number(i).toStdU16String().c_str()));
+    modals.expect<CAnniversaryDlg>([&](CAnniversaryDlg& d) {
+        EXPECT_FALSE(d.loadFailed());
+        for (int n = 1; n <= 5; ++n) {
+            EXPECT_TRUE(d.slot(n).loaded);
+            EXPECT_EQ(d.slot(n).recordId, ids[size_t(n - 1)]);
+            EXPECT_EQ(d.slot(n).content, QString::number(n - 1));
+        }
+        messages.expect(kClose, shell::IDYES);
+        d.OnCancel();
+    });
+    run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
+}
+
+}  // namespace
