@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
     ui::applyDeviceLook(qapp);
     // The keyboard at the bottom of the screen, for every screen of the program.
     ui::InputPanel inputPanel;
+    installDayAgenda();
     CLayoutApp app(makeScreens());
     // Connected before the frame exists: a start during the start-up agenda is not lost.
     QObject::connect(&instance, &shell::SingleInstance::activationRequested, [&app] {

@@ -38,6 +38,8 @@ public:
     QWidget* dialogBar() const { return dialogBar_; }
     QMenuBar* commandBar() const { return commandBar_; }
     const BriefingSchedule& briefing() const { return briefing_; }
+    // A new briefing hour from the settings: the running timers use it from their next tick.
+    void SetBriefingHour(int hour) { briefing_.setBriefingHour(hour); }
     bool isTimerRunning(int timerId) const;
 
 protected:

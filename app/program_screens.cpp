@@ -1,10 +1,15 @@
 // The screens of this build, as the view and the document open them.
 #include "app/program_screens.h"
 
+#include "app/day_agenda.h"
+#include "app/layout_view.h"
+#include "app/main_frame.h"
 #include "app/main_view.h"
 #include "appointments/appointment_dlg.h"
 #include "appointments/schedule_view.h"
 #include "appointments/screen_hooks.h"
+#include "appointments/today_appointment_dlg.h"
+#include "appointments/today_set_dlg.h"
 #include "people/anniversary_dlg.h"
 #include "people/anniversary_hook.h"
 #include "people/people_list_wnd.h"
@@ -12,6 +17,7 @@
 #include "people/person_edit_dlg.h"
 #include "sketch/details_wnd.h"
 #include "sketch/sketch_list_dlg.h"
+#include "ui/modal.h"
 
 namespace {
 
@@ -31,8 +37,21 @@ Screens makeScreens() {
         return new CPeoplePanelDlg(view, runPersonEditDlg, parent);
     };
     screens.createAppointmentEditor = [](MainView& view, QWidget* parent) -> QWidget* {
-        return new CAppointmentDlg(view, parent);
+        return new CAppointmentDlg(view, parent, [](QWidget* over) { app::OpenDayAgenda(over); });
     };
+    screens.startNewAppointment = [](MainView&, QWidget* editor, const QString& name,
+                                     int personId) {
+        appointments::StartWithPerson(editor, name, personId);
+    };
+    screens.runTodaySettings = [](MainView& view) {
+        CTodaySetDlg dlg(view.viewWidget());
+        if (ui::runModal(dlg) != QDialog::Accepted) return;
+        if (auto* frame = qobject_cast<CMainFrame*>(view.viewWidget()->window())) {
+            frame->SetBriefingHour(dlg.saved().hour);
+        }
+    };
+    appointments::screenHooks().openAppointmentEditor = appointments::OpenEditorFor;
+    appointments::screenHooks().startAppointmentOn = appointments::StartEditorOn;
     screens.runAnniversaryEditor = [](MainView& view, const QString& name, int personId) {
         people::RunAnniversaryDlg(view, view.viewWidget(), name, personId, 0,
                                   people::AnniversaryManageMode);
@@ -64,4 +83,15 @@ Screens makeScreens() {
         }
     };
     return screens;
+}
+
+void installDayAgenda() {
+    app::setAgendaOpener([](QWidget* parent) {
+        // Opened over the view (start-up, the editor's Done) or the frame (the timers).
+        auto* view = qobject_cast<CLayoutView*>(parent);
+        if (auto* frame = qobject_cast<CMainFrame*>(parent)) view = frame->view();
+        if (!view) return;
+        CTodayAppointmentDlg agenda(*view, view);
+        ui::runModal(agenda);
+    });
 }

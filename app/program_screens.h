@@ -4,3 +4,7 @@
 #include "app/screens.h"
 
 Screens makeScreens();
+
+// Makes the day's agenda screen the one app::OpenDayAgenda opens (the program does this once;
+// tests install their own opener instead).
+void installDayAgenda();

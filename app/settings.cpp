@@ -1,20 +1,15 @@
 #include "settings.h"
 
 #include "registry/registry.h"
+#include "store/briefing_settings.h"
 
 namespace app {
 
 int LoadBriefingHour() {
     bool created = false;
-    auto key = reg::Key::create(reg::Hive::CurrentUser, kSettingsKey, &created);
-    if (!key) return 0;
-    if (created) {
-        key->setString(u"NAME", u"");
-        key->setDword(u"TIME", 0);
-        return 0;
-    }
-    auto hour = key->queryDword(u"TIME");
-    return hour ? int(*hour) : 0;
+    auto key = settings::openSettingsKey(&created);
+    if (!key || created) return 0;
+    return settings::readSettings(*key).hour;
 }
 
 void WriteVolumeValue() {

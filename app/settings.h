@@ -4,7 +4,6 @@
 
 namespace app {
 
-inline constexpr char16_t kSettingsKey[] = u"Quorin";
 inline constexpr char16_t kVolumeKey[] = u"Software\\Microsoft\\Quorinity";
 inline constexpr char16_t kVolumeValue[] = u"DBVol";
 inline constexpr char16_t kProfileKey[] = u"Local AppWizard-Generated Applications";
@@ -12,7 +11,7 @@ inline constexpr char16_t kAppName[] = u"Quorin";
 
 // Opens or creates the settings key: a new key gets "NAME" = "" and "TIME" = 0; an existing
 // one gives its "TIME". Returns the briefing hour: 0 when the key is new, the value is missing
-// or a registry call fails.
+// or outside 0 to 23, or a registry call fails.
 int LoadBriefingHour();
 // Writes "DBVol" = "" (the object store) under HKEY_LOCAL_MACHINE; failures are ignored.
 void WriteVolumeValue();

@@ -5,7 +5,12 @@
 
 #include "app/commands.h"
 #include "app/main_view.h"
+#include "appointments/history_pane.h"
+#include "appointments/item_commands.h"
+#include "appointments/meeting_rows.h"
 #include "appointments/month_calendar_wnd.h"
+#include "shell/message_box.h"
+#include "strings/string_table.h"
 #include "people/people_list_wnd.h"
 #include "ui/bitmap_button.h"
 #include "ui/controls.h"
@@ -49,8 +54,17 @@ CScheduleView::CScheduleView(MainView& view, PersonEditorRunner runEditor, QWidg
     list_->Create(ltrb(10, 35, 90, 230), PeopleListId, NameList, 70);
     connect(list_, &CPeopleListWnd::historyRefreshRequested, this, &CScheduleView::RefreshHistory);
 
-    // The history and the date tab's month bar and calendar come with their own screens.
-    history_ = ui::addControl<QWidget>(this, HistoryPaneId, ltrb(95, 35, 235, 230));
+    history_ = ui::place(new CHistoryPane(&view, this), HistoryPaneId, ltrb(95, 35, 235, 230));
+    history_->Create();
+    connect(history_, &CHistoryPane::modeFlipRequested, this,
+            &CScheduleView::OnHistoryModeMessage);
+    connect(history_, &CHistoryPane::commandRequested, this, [this](int commandId) {
+        appointments::ItemCommandScreen screen;
+        screen.parent = this;
+        screen.refresh = [this] { RefreshHistory(); };
+        appointments::RunItemCommand(view_, commandId, screen);
+    });
+    // The date tab's month bar and calendar come with their own screens.
     newPerson_ = ui::addControl<ui::BitmapButton>(this, NewPersonButtonId, ltrb(10, 234, 90, 254));
     newPerson_->loadBitmaps(kNewPersonUp, kNewPersonDown);
     newPerson_->sizeToContent();
@@ -99,8 +113,21 @@ void CScheduleView::setCurrentTab(int tab) {
 }
 
 void CScheduleView::RefreshHistory() {
+    history_->ShowRows({});
     historyPersonId_ = list_->GetCurrentId();
     historyPersonName_ = list_->GetCurrentName();
+    history_->setMode(historyMode_);
+    if (isGroupRowId(historyPersonId_)) {
+        shell::messageBox(this, ui::loadString(res::IDS_NOT_A_PERSON));
+        return;
+    }
+    if (historyPersonId_ == 0) return;
+    const appointments::History h =
+        appointments::buildHistory(view_.store(), historyPersonId_, historyMode_);
+    // In anniversary mode the button stays usable, so that the way back is never shut.
+    history_->SetAnniversaryButton(h.hasAnniversaries ||
+                                   historyMode_ == appointments::HistoryAnniversaries);
+    history_->ShowRows(h.rows);
 }
 
 void CScheduleView::OnHistoryModeMessage() {

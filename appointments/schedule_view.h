@@ -9,6 +9,7 @@
 
 #include "people/people_panel_dlg.h"
 
+class CHistoryPane;
 class CMonthBarWnd;
 class CMonthCalendarWnd;
 class CPeopleListWnd;
@@ -47,7 +48,8 @@ public:
     // Selects a tab as a tap on it does: its children shown, the other tab's hidden.
     void setCurrentTab(int tab);
 
-    // Rebuilds the meeting history of the people list's current person.
+    // Rebuilds the meeting history of the people list's current person, in the history mode
+    // (0 appointments, 1 anniversaries). A group row says it shows no person (61220).
     void RefreshHistory();
     // The person the history was last built for.
     int historyPersonId() const { return historyPersonId_; }
@@ -67,7 +69,7 @@ public:
 
     CMonthBarWnd* monthBar() const { return monthBar_; }
     CMonthCalendarWnd* monthCalendar() const { return calendar_; }
-    QWidget* historyPane() const { return history_; }
+    CHistoryPane* historyPane() const { return history_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -79,7 +81,7 @@ private:
     int tab_ = -1;
     QPixmap background_;
     CPeopleListWnd* list_ = nullptr;
-    QWidget* history_ = nullptr;
+    CHistoryPane* history_ = nullptr;
     ui::BitmapButton* newPerson_ = nullptr;
     CMonthBarWnd* monthBar_ = nullptr;
     CMonthCalendarWnd* calendar_ = nullptr;

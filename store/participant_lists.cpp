@@ -31,7 +31,11 @@ std::vector<std::u16string> split(std::u16string_view text) {
 std::optional<ParticipantLists> buildParticipantLists(std::span<const Participant> participants) {
     ParticipantLists lists;
     for (const Participant& p : participants) {
-        if (p.name.find(u';') != std::u16string::npos || p.name == u"#") return std::nullopt;
+        // A ";" would split the name, "#" would end the list, and a zero would end the stored
+        // text: each would shift the names against the identifiers.
+        if (p.name.find_first_of(std::u16string_view(u";\0", 2)) != std::u16string::npos ||
+            p.name == u"#")
+            return std::nullopt;
         lists.ids += decimal(p.id);
         lists.ids += u';';
         lists.names += p.name;

@@ -21,7 +21,7 @@ struct ParticipantLists {
 };
 
 // Builds both texts, in the order given. nullopt when they could not be read back as they
-// were meant: a name holding ";" or equal to "#" would shift the names against the
+// were meant: a name holding ";" or a zero, or equal to "#", would shift the names against the
 // identifiers, and a list longer than its record field would be cut in the middle of an entry.
 std::optional<ParticipantLists> buildParticipantLists(std::span<const Participant> participants);
 

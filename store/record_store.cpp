@@ -38,7 +38,7 @@ bool lookupOf(const RecordImage& image, uint32_t* propId, int32_t* value) {
 // Visits the records of `kind` on a cursor of the caller's. A record without a kind is not
 // of any kind. True when the walk reached the end or the visitor stopped it.
 bool walk(cedb::Database& db, uint32_t kind, std::initializer_list<uint32_t> properties,
-          const CRecordStore::Visitor& visit, WalkReport* report) {
+          const CRecordStore::CheckedVisitor& visit, WalkReport* report) {
     std::vector<uint32_t> wanted{PropKind};
     wanted.insert(wanted.end(), properties.begin(), properties.end());
     if (!db.seekFirst()) return db.endOfData();
@@ -57,15 +57,18 @@ bool walk(cedb::Database& db, uint32_t kind, std::initializer_list<uint32_t> pro
         }
         const PropVal* k = cedb::findProp(rec, PropKind);
         if (k && (kind == AnyKind || uint16_t(k->number) == kind)) {
-            for (uint32_t id : wanted) {
-                if (!cedb::findProp(rec, id)) {
+            uint32_t missing = 0;
+            for (size_t i = 0; i < wanted.size(); ++i) {
+                if (!cedb::findProp(rec, wanted[i])) {
                     PropVal empty;
-                    empty.propId = id;
+                    empty.propId = wanted[i];
                     loadProperty(image, empty);
+                    // wanted[0] is the kind, which a visited record has.
+                    if (i >= 1 && i <= 32) missing |= 1u << (i - 1);
                 }
             }
             for (const PropVal& p : rec) loadProperty(image, p);
-            if (!visit(image)) return true;
+            if (!visit(image, missing)) return true;
         }
         if (!db.seekNext()) return db.endOfData();
     }
@@ -96,7 +99,7 @@ bool CRecordStore::CreateDatabases() {
         // hold; starting at 1 would hand out 11, 21, ... a second time.
         int32_t highest = 0;
         if (cedb::Database db; db.open(volume_, mainName)) {
-            const bool walked = walk(db, AnyKind, {PropId, PropKey}, [&](const RecordImage& r) {
+            const bool walked = walk(db, AnyKind, {PropId, PropKey}, [&](const RecordImage& r, uint32_t) {
                 highest = std::max({highest, r.id, r.key});
                 return true;
             }, nullptr);
@@ -281,6 +284,16 @@ bool CRecordStore::walkRecords(uint32_t kind, std::initializer_list<uint32_t> pr
     if (!main_.isOpen()) return false;
     // A cursor of its own, so that the visitor may read, change or delete records through the
     // main handle without losing the walk's place.
+    cedb::Database walker;
+    if (!walker.open(volume_, main_.oid())) return false;
+    return walk(
+        walker, kind, properties, [&visit](const RecordImage& r, uint32_t) { return visit(r); },
+        report);
+}
+
+bool CRecordStore::walkRecordsChecked(uint32_t kind, std::initializer_list<uint32_t> properties,
+                                      const CheckedVisitor& visit, WalkReport* report) {
+    if (!main_.isOpen()) return false;
     cedb::Database walker;
     if (!walker.open(volume_, main_.oid())) return false;
     return walk(walker, kind, properties, visit, report);

@@ -106,6 +106,12 @@ public:
     using Visitor = std::function<bool(const RecordImage&)>;
     bool walkRecords(uint32_t kind, std::initializer_list<uint32_t> properties,
                      const Visitor& visit, WalkReport* report = nullptr);
+    // The same walk, telling the visitor which listed properties the record lacks (`missing`:
+    // bit i for the i-th listed property, at most 32 listed), for readers that must skip a
+    // record lacking one instead of reading zero.
+    using CheckedVisitor = std::function<bool(const RecordImage&, uint32_t missing)>;
+    bool walkRecordsChecked(uint32_t kind, std::initializer_list<uint32_t> properties,
+                            const CheckedVisitor& visit, WalkReport* report = nullptr);
 
     // ---- Categories (the profile section "CATEGORY") ----
 

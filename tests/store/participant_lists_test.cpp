@@ -38,6 +38,9 @@ TEST(ParticipantListsTest, ListsThatWouldNotReadBackAreRefused) {
     // A separator or an end mark in a name would shift every later name.
     EXPECT_FALSE(buildParticipantLists(std::vector<Participant>{{11, u"a;b"}}));
     EXPECT_FALSE(buildParticipantLists(std::vector<Participant>{{11, u"#"}}));
+    // A zero would end the stored text there and drop the names after it.
+    EXPECT_FALSE(buildParticipantLists(
+        std::vector<Participant>{{11, std::u16string(u"a\0b", 3)}, {21, u"c"}}));
 
     // Names fill their 200-unit field first: ten names of 19 units need exactly 200.
     std::vector<Participant> many;

@@ -1,5 +1,6 @@
 #include "inspect.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -10,7 +11,9 @@
 #include "cedb/cedb.h"
 #include "fs/devfs.h"
 #include "registry/registry.h"
+#include "appointments/meeting_rows.h"
 #include "appointments/schedule_rows.h"
+#include "people/people_list_rows.h"
 #include "store/record_store.h"
 #include "strings/string_table.h"
 
@@ -147,7 +150,9 @@ int usage(std::ostream& err) {
            "                                    (-1 none, 1 appointment, 2 anniversary, 3 both)\n"
            "  reg keys [HKLM|HKCU] [--desktop-registry]\n"
            "  reg get HKLM|HKCU KEY [VALUE]     the key's values (or one)\n"
-           "  reg set HKLM|HKCU KEY VALUE sz|dword DATA\n";
+           "  reg set HKLM|HKCU KEY VALUE sz|dword DATA\n"
+           "  agenda YYYY-MM-DD                 the day's agenda as on that date: title, rows\n"
+           "  history PERSON-ID [--anniversaries]  a person's meeting history, every page\n";
     return 2;
 }
 
@@ -398,6 +403,65 @@ int registry(const std::vector<std::string>& a, reg::Store store, std::ostream& 
     return usage(err);
 }
 
+// One row of an appointment list, as the day command prints it.
+void printRow(const QString& first, const QString& second, const QString& id, std::ostream& out) {
+    out << rowField(first) << '\t' << rowField(second) << '\t' << rowField(id) << '\n';
+}
+
+// A whole decimal number within int, nothing else.
+bool parseInt(const std::string& s, int* value) {
+    if (s.empty() || s.size() > 11) return false;
+    size_t i = s[0] == '-' ? 1 : 0;
+    if (i == s.size()) return false;
+    long long v = 0;
+    for (; i < s.size(); ++i) {
+        if (s[i] < '0' || s[i] > '9') return false;
+        v = v * 10 + (s[i] - '0');
+    }
+    if (s[0] == '-') v = -v;
+    if (v < INT32_MIN || v > INT32_MAX) return false;
+    *value = int(v);
+    return true;
+}
+
+int agenda(const std::vector<std::string>& a, std::ostream& out, std::ostream& err) {
+    repeat::Date day;
+    if (a.size() != 2 || !parseDate(a[1], true, &day)) {
+        if (a.size() == 2) err << "not a date: " << json(a[1]) << " (YYYY-MM-DD)\n";
+        return a.size() == 2 ? 2 : usage(err);
+    }
+    CRecordStore store;
+    if (!openStore(store, err)) return 1;
+    WalkReport report;
+    const appointments::ItemRows built = appointments::buildAgenda(store, day, &report);
+    // In the order the agenda's list shows them.
+    std::vector<listctl::ListRow> rows;
+    for (const auto& r : built) rows.push_back({r.first, r.second, r.id});
+    listctl::sortRows(rows);
+    out << appointments::agendaTitle(day).toStdString() << '\n';
+    for (const auto& r : rows) printRow(r.first, r.second, r.idText, out);
+    return walkResult(report, err);
+}
+
+int history(const std::vector<std::string>& a, std::ostream& out, std::ostream& err) {
+    int person = 0;
+    const bool anniversaries = a.size() == 3 && a[2] == "--anniversaries";
+    if ((a.size() != 2 && !anniversaries) || !parseInt(a[1], &person)) return usage(err);
+    if (person == 0 || isGroupRowId(person)) {
+        err << "not a person: " << a[1] << " (a person's identifier, or -2 for No-Name..)\n";
+        return 1;
+    }
+    CRecordStore store;
+    if (!openStore(store, err)) return 1;
+    WalkReport report;
+    const auto h = appointments::buildHistory(
+        store, person,
+        anniversaries ? appointments::HistoryAnniversaries : appointments::HistoryAppointments,
+        &report);
+    for (const auto& row : h.rows) printRow(row.first, row.second, row.id, out);
+    return walkResult(report, err);
+}
+
 }  // namespace
 
 int run(const std::vector<std::string>& argsIn, std::ostream& out, std::ostream& err) {
@@ -429,6 +493,8 @@ int run(const std::vector<std::string>& argsIn, std::ostream& out, std::ostream&
     if (args[0] == "day" && args.size() == 2) return day(args[1], out, err);
     if (args[0] == "marks" && args.size() == 2) return marks(args[1], out, err);
     if (args[0] == "reg") return registry(args, store, out, err);
+    if (args[0] == "history") return history(args, out, err);
+    if (args[0] == "agenda") return agenda(args, out, err);
     return usage(err);
 }
 
