@@ -40,6 +40,11 @@ enum UpdateEventResult : int {
 // Passed to walkRecords for records of every kind.
 inline constexpr uint32_t AnyKind = 0;
 
+// What a walk passed over.
+struct WalkReport {
+    int damaged = 0;  // records that could not be decoded
+};
+
 class CRecordStore {
 public:
     // Works on the object store and the profile of the program. Opens nothing.
@@ -95,10 +100,12 @@ public:
     // Visits every record of `kind` (AnyKind: every kind) in sort order, with `kind` and the
     // listed properties filled in and everything else zero; a missing property stays zero.
     // The visitor returns false to stop early and may call any other operation of the store.
-    // False when the main database is not open or a seek or read fails part way.
+    // A record that cannot be decoded is passed over and counted in `report` (when given), so
+    // one damaged record never hides the records after it. False when the main database is not
+    // open or a seek or read fails part way for another reason.
     using Visitor = std::function<bool(const RecordImage&)>;
     bool walkRecords(uint32_t kind, std::initializer_list<uint32_t> properties,
-                     const Visitor& visit);
+                     const Visitor& visit, WalkReport* report = nullptr);
 
     // ---- Batches ----
 
