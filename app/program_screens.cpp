@@ -4,6 +4,7 @@
 #include "app/main_view.h"
 #include "appointments/appointment_dlg.h"
 #include "appointments/schedule_view.h"
+#include "import/pocket_import.h"
 #include "people/people_list_wnd.h"
 #include "people/people_panel_dlg.h"
 #include "people/person_edit_dlg.h"
@@ -30,6 +31,10 @@ Screens makeScreens() {
     };
     screens.runPersonEditor = [](MainView& view, int personId) {
         runPersonEditDlg(view, personId, false);
+    };
+    screens.importPocketContacts = [](MainView& view) {
+        CPocketImport importer(view);
+        importer.OnImportPocketContacts();
     };
     screens.refreshPane = [](MainView&, int pane, QWidget* window) {
         if (pane == SchedulePane) {
