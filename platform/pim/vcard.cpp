@@ -273,6 +273,23 @@ std::string lineAsUtf8(std::string_view line) {
     return head + ":" + value;
 }
 
+// Whether a property line's name ("NAME" or "group.NAME") is well formed. The library leaks
+// what it read of a grouped line whose name holds any other character, and such a line is no
+// property anyway: it is left out.
+bool wellFormedName(std::string_view line) {
+    const std::string_view name = line.substr(0, line.find_first_of(";:"));
+    if (name.empty()) return true;  // the library passes over these by itself
+    int dots = 0;
+    for (char c : name) {
+        if (c == '.') {
+            ++dots;
+        } else if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-') {
+            return false;
+        }
+    }
+    return dots <= 1 && name.front() != '.' && name.back() != '.';
+}
+
 // The file's bytes as UTF-8 without a byte-order mark.
 std::string withoutByteOrderMark(std::string_view bytes) {
     auto startsWith = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
@@ -330,6 +347,8 @@ VCardFile readVCards(std::string_view bytes) {
     std::string_view rest(text);
     std::string card;
     bool inCard = false;
+    bool quotedPrintable = false;  // the current property's value is quoted-printable
+    bool qpContinues = false;      // and its last line ended in a soft line break
     auto finish = [&] {
         VCardPtr parsed(e_vcard_new_from_string(card.c_str()));
         ContactFields fields;
@@ -350,6 +369,7 @@ VCardFile readVCards(std::string_view bytes) {
             if (inCard) ++file.unreadable;  // the card before never ended
             card.assign("BEGIN:VCARD\r\n");
             inCard = true;
+            quotedPrintable = qpContinues = false;
             continue;
         }
         if (!inCard) continue;
@@ -358,6 +378,17 @@ VCardFile readVCards(std::string_view bytes) {
             finish();
             continue;
         }
+        // A folded line goes on the one before; so does the next line of a quoted-printable
+        // value that ended in a soft line break ("=").
+        const bool continues = qpContinues || (!line.empty() && (line[0] == ' ' || line[0] == '\t'));
+        const std::string_view content = trimmed(line);
+        if (!continues) {
+            if (!wellFormedName(content)) continue;
+            std::string head(content.substr(0, content.find(':')));
+            for (char& ch : head) ch = char(std::toupper(static_cast<unsigned char>(ch)));
+            quotedPrintable = head.find("QUOTED-PRINTABLE") != std::string::npos;
+        }
+        qpContinues = quotedPrintable && !content.empty() && content.back() == '=';
         card += lineAsUtf8(line);
         if (card.empty() || card.back() != '\r') card += '\r';
         card += '\n';
