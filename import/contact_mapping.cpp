@@ -39,7 +39,15 @@ RecordImage personOf(const pim::ContactFields& c, cedb::FileTime stamp) {
     setText(r.homePhone, c.homeTelephoneNumber);
     setText(r.fax, c.businessFaxNumber);
     setText(r.email, c.email1Address);
-    setText(r.groups, withoutSemicolons(c.categories));
+    // A group list too long for its field keeps the whole names that fit: half a name would
+    // be a group of its own.
+    std::u16string groups = withoutSemicolons(c.categories);
+    const size_t room = std::size(r.groups) - 1;
+    if (groups.size() > room) {
+        const size_t joiner = groups.rfind(u", ", room);
+        groups.resize(joiner == std::u16string::npos ? 0 : joiner);
+    }
+    setText(r.groups, groups);
     r.stamp = stamp;
     return r;
 }

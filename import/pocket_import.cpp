@@ -9,6 +9,7 @@
 #include "app/main_view.h"
 #include "clock/clock.h"
 #include "import/contact_mapping.h"
+#include "people/category_rows.h"
 #include "shell/message_box.h"
 #include "shell/shell.h"
 #include "strings/string_table.h"
@@ -115,6 +116,7 @@ void CPocketImport::OnImportPocketContacts() {
     if (shell::messageBox(view_.viewWidget(), kAskImport, {}, shell::MB_YESNO) != shell::IDYES)
         return;
     const bool ok = ImportContacts();
+    AddNewCategories();
     // The connection goes on every path, not only after a success: a failed import must not
     // keep the contact store's objects until the program ends.
     ReleaseConnection();
@@ -207,15 +209,35 @@ bool CPocketImport::CheckDuplicate(const RecordImage& person) {
 }
 
 bool CPocketImport::CommitBatch() {
-    if (!batch_) return true;
-    const bool ok = batch_->commit();
-    batch_.reset();
-    if (!ok) {
-        counts_.failed += inBatch_;
-        counts_.added -= inBatch_;
+    bool ok = true;
+    if (batch_) {
+        ok = batch_->commit();
+        batch_.reset();
+        if (!ok) {
+            counts_.failed += inBatch_;
+            counts_.added -= inBatch_;
+        }
+        inBatch_ = 0;
     }
-    inBatch_ = 0;
+    // Only the groups of people who are surely stored become categories.
+    if (ok) importedGroups_.insert(importedGroups_.end(), pendingGroups_.begin(), pendingGroups_.end());
+    pendingGroups_.clear();
     return ok;
+}
+
+void CPocketImport::AddNewCategories() {
+    // After the last batch: the category list is in the registry, which the open batch would
+    // keep from being written.
+    std::vector<std::u16string> categories;
+    store_.RefreshCategories(categories);
+    for (const std::u16string& groups : importedGroups_) {
+        for (const QString& name : people::splitGroupList(qs(groups))) {
+            const std::u16string n = name.toStdU16String();
+            if (std::find(categories.begin(), categories.end(), n) != categories.end()) continue;
+            if (store_.AddCategory(n)) categories.push_back(n);
+        }
+    }
+    importedGroups_.clear();
 }
 
 bool CPocketImport::AddContact(const pim::ContactFields& contact) {
@@ -233,7 +255,9 @@ bool CPocketImport::AddContact(const pim::ContactFields& contact) {
         RecordImage wedding = anniversaryOf(person, contact.anniversary, kWeddingContent, now);
         if (!store_.AddRecord(wedding)) return false;
     }
-    return !one.begun() || one.commit();
+    if (one.begun() && !one.commit()) return false;
+    if (person.groups[0]) pendingGroups_.emplace_back(text(person.groups));
+    return true;
 }
 
 void CPocketImport::ShowProgress(int done, int total) {

@@ -66,6 +66,8 @@ private:
     // Adds the person and its anniversaries as one: all of them or none.
     bool AddContact(const pim::ContactFields& contact);
     bool CommitBatch();
+    // Adds the imported people's groups that are not categories yet to the category list.
+    void AddNewCategories();
     void ShowProgress(int done, int total);
 
     MainView& view_;
@@ -78,6 +80,8 @@ private:
 
     std::vector<std::u16string> knownNames_;
     std::vector<std::u16string> knownEmails_;
+    std::vector<std::u16string> importedGroups_;  // the group lists of the people stored
+    std::vector<std::u16string> pendingGroups_;   // and of those in the open batch
 
     std::optional<CRecordStore::Batch> batch_;
     int inBatch_ = 0;  // contacts added in the open batch

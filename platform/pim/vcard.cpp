@@ -273,10 +273,11 @@ std::string lineAsUtf8(std::string_view line) {
     return head + ":" + value;
 }
 
-// Whether a property line's name ("NAME" or "group.NAME") is well formed. The library leaks
-// what it read of a grouped line whose name holds any other character, and such a line is no
-// property anyway: it is left out.
+// Whether a line is a property with a well-formed name ("NAME" or "group.NAME", then ":" or
+// parameters). The library leaks what it read of a grouped line whose name holds any other
+// character or that has no value, and such a line is no property anyway: it is left out.
 bool wellFormedName(std::string_view line) {
+    if (line.find(':') == std::string_view::npos) return false;  // no value: no property
     const std::string_view name = line.substr(0, line.find_first_of(";:"));
     if (name.empty()) return true;  // the library passes over these by itself
     int dots = 0;
@@ -341,7 +342,10 @@ VCardFile readVCards(std::string_view bytes) {
     }();
     (void)quiet;
     VCardFile file;
-    const std::string text = withoutByteOrderMark(bytes);
+    // The library takes each card as a C string: a NUL inside it would end the card there, and
+    // a quoted-printable value cut off at its "=" makes the library read past the string's end.
+    std::string text = withoutByteOrderMark(bytes);
+    std::erase(text, '\0');
     // Cards are framed by their BEGIN and END lines; each card is then parsed on its own, so a
     // broken one costs only itself.
     std::string_view rest(text);
@@ -361,9 +365,15 @@ VCardFile readVCards(std::string_view bytes) {
         inCard = false;
     };
     while (!rest.empty()) {
-        const size_t eol = rest.find('\n');
+        // CR LF, LF and a lone CR all end a line, as they do for the library.
+        const size_t eol = rest.find_first_of("\r\n");
         std::string_view line = rest.substr(0, eol);
-        rest = eol == std::string_view::npos ? std::string_view() : rest.substr(eol + 1);
+        if (eol == std::string_view::npos) {
+            rest = {};
+        } else {
+            const size_t next = rest.compare(eol, 2, "\r\n") == 0 ? eol + 2 : eol + 1;
+            rest = rest.substr(next);
+        }
         const std::string_view bare = trimmed(line);
         if (equalsNoCase(bare, "BEGIN:VCARD")) {
             if (inCard) ++file.unreadable;  // the card before never ended
@@ -390,8 +400,7 @@ VCardFile readVCards(std::string_view bytes) {
         }
         qpContinues = quotedPrintable && !content.empty() && content.back() == '=';
         card += lineAsUtf8(line);
-        if (card.empty() || card.back() != '\r') card += '\r';
-        card += '\n';
+        card += "\r\n";
     }
     if (inCard) ++file.unreadable;
     return file;

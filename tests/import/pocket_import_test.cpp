@@ -160,6 +160,26 @@ TEST_F(PocketImportTest, ContactsBecomePeopleWithTheirBirthdaysAndWeddingAnniver
     EXPECT_EQ(cedb::findProp(*db.readCurrent(), PropCounter)->number, 6);
     EXPECT_EQ(view.refreshes, 1);
     EXPECT_EQ(counts.added, 3);
+
+    // The contact's groups became categories, once each.
+    std::vector<std::u16string> categories;
+    store.RefreshCategories(categories);
+    EXPECT_EQ(std::count(categories.begin(), categories.end(), u"친구"), 1);
+    EXPECT_EQ(std::count(categories.begin(), categories.end(), u"회사"), 1);
+}
+
+TEST_F(PocketImportTest, LongTextsAreCutToTheirFieldsAndGroupListsAtAWholeName) {
+    const std::string longName(40, 'n');
+    contacts("a.vcf", card(longName + ";x", "", "CATEGORIES:가족,친구,회사,동창회,교회,거래처,이웃,동호회,테니스\r\n"));
+    messages.expect(kAsk, shell::IDYES).expect(kSucceeded);
+    run();
+    const std::vector<RecordImage> r = records();
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(text(r[0].name), std::u16string(19, u'n'));
+    EXPECT_EQ(text(r[0].groups), u"가족, 친구, 회사, 동창회, 교회, 거래처, 이웃");
+    std::vector<std::u16string> categories;
+    store.RefreshCategories(categories);
+    EXPECT_EQ(std::count(categories.begin(), categories.end(), u"동호회"), 0);
 }
 
 TEST_F(PocketImportTest, NoAnEmptyFolderAndUnreadableCards) {
