@@ -216,6 +216,7 @@ bool CPocketImport::CommitBatch() {
         if (!ok) {
             counts_.failed += inBatch_;
             counts_.added -= inBatch_;
+            batchLost_ = true;
         }
         inBatch_ = 0;
     }
@@ -280,6 +281,7 @@ void CPocketImport::ShowProgress(int done, int total) {
 
 bool CPocketImport::ImportContacts() {
     counts_ = {};
+    batchLost_ = false;
     wait_ = std::make_unique<shell::WaitCursor>();
     const auto done = [&](bool ok) {
         wait_.reset();
@@ -296,6 +298,11 @@ bool CPocketImport::ImportContacts() {
     items_->get_Unreadable(&counts_.unreadable);
 
     for (int i = 1; i <= count; ++i) {
+        // A batch committed before a question may have failed: the store is failing.
+        if (batchLost_) {
+            error(kSaveError);
+            return done(false);
+        }
         if ((i - 1) % 10 == 0) ShowProgress(i - 1, count);
         pim::IContact* item = nullptr;
         if (pim::FAILED(items_->Item(i, &item)) || !item) {
@@ -327,7 +334,7 @@ bool CPocketImport::ImportContacts() {
             return done(false);
         }
     }
-    if (!CommitBatch()) {
+    if (!CommitBatch() || batchLost_) {
         error(kSaveError);
         return done(false);
     }

@@ -84,7 +84,8 @@ private:
     std::vector<std::u16string> pendingGroups_;   // and of those in the open batch
 
     std::optional<CRecordStore::Batch> batch_;
-    int inBatch_ = 0;  // contacts added in the open batch
+    int inBatch_ = 0;         // contacts added in the open batch
+    bool batchLost_ = false;  // a batch failed to commit: none of it is stored
     std::unique_ptr<shell::WaitCursor> wait_;
     QPointer<QWidget> progress_;
     Counts counts_;

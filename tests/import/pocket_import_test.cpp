@@ -284,6 +284,17 @@ TEST_F(PocketImportTest, AContactTheStoreCannotKeepIsStoredNotAtAllAndAFailedBat
     messages.expect(kAsk, shell::IDYES).expect(kSaveError).expect(kFailed);
     run();
     EXPECT_EQ(records().size(), before);
+
+    // The batch committed before a duplicate question fails: the import stops there and says
+    // so, rather than going on to a success message.
+    contacts("a.vcf", card("여;섯") + card("하;나") + card("일;곱"));
+    cedb::faults::arm({cedb::faults::Op::Commit, u"", cedb::Error::DiskFull, 1});
+    messages.expect(kAsk, shell::IDYES)
+        .expect(QStringLiteral("하나") + kNameExists, shell::IDNO)
+        .expect(kSaveError)
+        .expect(kFailed);
+    run();
+    EXPECT_EQ(records().size(), before);
 }
 
 TEST_F(PocketImportTest, ALargeImportShowsProgressAndWritesInDurableBatches) {

@@ -8,6 +8,7 @@
 // QUORIN_CRASH_LOOPS sets the number of kills (scripts/crash-loop runs thousands);
 // QUORIN_CRASH_SEED replays a run.
 #include <fcntl.h>
+#include <poll.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -48,8 +49,8 @@ struct Msg {
 RecordImage contents(uint32_t kind, uint32_t seq) {
     RecordImage r{};
     r.kind = kind;
-    const std::u16string s(std::u16string(u"r") + std::u16string(std::to_string(seq).begin(),
-                                                                   std::to_string(seq).end()));
+    const std::string digits = std::to_string(seq);
+    const std::u16string s = u"r" + std::u16string(digits.begin(), digits.end());
     const char16_t fill = char16_t(u'가' + seq % 1000);
     if (kind == PersonKind) {
         setText(r.name, s);
@@ -338,13 +339,17 @@ TEST_F(CrashLoopTest, WritersKilledAtRandomMomentsLeaveEveryReturnedChangeWhole)
             writer(fds[1], nextSeq, childSeed);
         }
         close(fds[1]);
-        // Mostly in the middle of writes; now and then while the writer is still opening.
+        // Once the writer is writing (a sanitizer build starts slowly), at a random moment:
+        // mostly some writes in, now and then in its very first one.
+        pollfd ready{fds[0], POLLIN, 0};
+        ASSERT_EQ(poll(&ready, 1, 20000), 1) << "the writer never began writing";
         const int delayUs = rng() % 10 == 0 ? int(rng() % 2000) : int(1000 + rng() % 40000);
         std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
         ASSERT_EQ(kill(child, SIGKILL), 0);
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped on its own: " << status;
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
+            << "the writer stopped on its own: " << status;
 
         std::optional<Msg> pending;
         Msg m;
