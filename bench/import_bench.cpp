@@ -35,8 +35,8 @@ std::string contactsFile() {
     for (int i = 0; i < kContacts; ++i) {
         const std::string n = std::to_string(i);
         s += "BEGIN:VCARD\r\nVERSION:3.0\r\nN:홍;길동" + n + ";;;\r\nFN:홍길동" + n +
-             "\r\nORG:주식회사 큐오린\r\nTEL;TYPE=CELL:010-1234-" + n +
-             "\r\nEMAIL:p" + n + "@example.com\r\nADR;TYPE=WORK:;;테헤란로 " + n +
+             "\r\nORG:주식회사 큐오린\r\nTEL;TYPE=CELL:010-1234-" + n + "\r\nEMAIL:p" + n +
+             "@example.com\r\nADR;TYPE=WORK:;;테헤란로 " + n +
              ";강남구;서울;06000;한국\r\nCATEGORIES:친구,회사\r\nBDAY:1980-05-17\r\n"
              "ANNIVERSARY:2005-10-09\r\nEND:VCARD\r\n";
     }
@@ -60,7 +60,8 @@ void freshDevice(bool withContacts) {
 
 class YesResponder : public shell::MessageResponder {
 public:
-    int ask(QWidget*, const QString&, const QString&, shell::Buttons buttons, shell::Icon) override {
+    int ask(QWidget*, const QString&, const QString&, shell::Buttons buttons,
+            shell::Icon) override {
         return shell::isAnswerOf(buttons, shell::IDYES) ? shell::IDYES : shell::IDOK;
     }
 };
@@ -113,7 +114,10 @@ void BM_Import1000ContactsDurable(benchmark::State& state) {
     if (added != kContacts) state.SkipWithError("not every contact was imported");
     state.SetItemsProcessed(state.iterations() * kContacts * 3);
 }
-BENCHMARK(BM_Import1000ContactsDurable)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_Import1000ContactsDurable)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 
 // Yardstick: the same 3000 records, one durable add (one transaction, one flush) each.
 void BM_Add3000RecordsOneDurableAddEach(benchmark::State& state) {
@@ -144,7 +148,10 @@ void BM_Add3000RecordsOneDurableAddEach(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * kContacts * 3);
 }
-BENCHMARK(BM_Add3000RecordsOneDurableAddEach)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_Add3000RecordsOneDurableAddEach)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 // Yardstick: a plain SQLite loop over 3000 rows of a record's size, WAL, synchronous=FULL,
 // with one transaction per row (range 0) or all rows in one transaction (range 1).
@@ -156,9 +163,10 @@ void BM_PlainSqliteInsert3000(benchmark::State& state) {
         freshDevice(false);
         sqlite3* db = nullptr;
         sqlite3_open((devfs::deviceRoot() / "plain.db").c_str(), &db);
-        sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;"
-                         "CREATE TABLE r(oid INTEGER PRIMARY KEY, k INTEGER, props BLOB);"
-                         "CREATE INDEX r_k ON r(k);",
+        sqlite3_exec(db,
+                     "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;"
+                     "CREATE TABLE r(oid INTEGER PRIMARY KEY, k INTEGER, props BLOB);"
+                     "CREATE INDEX r_k ON r(k);",
                      nullptr, nullptr, nullptr);
         sqlite3_stmt* st = nullptr;
         sqlite3_prepare_v2(db, "INSERT INTO r(k, props) VALUES(?, ?)", -1, &st, nullptr);
@@ -178,7 +186,12 @@ void BM_PlainSqliteInsert3000(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * kContacts * 3);
 }
-BENCHMARK(BM_PlainSqliteInsert3000)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_PlainSqliteInsert3000)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 // What reading the 1000 cards costs (libebook-contacts parsing, mapping to contact fields).
 void BM_Read1000VCards(benchmark::State& state) {
@@ -196,7 +209,8 @@ BENCHMARK(BM_Read1000VCards)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
-    g_base = std::filesystem::temp_directory_path() / ("quorin-import-bench-" + std::to_string(getpid()));
+    g_base = std::filesystem::temp_directory_path() /
+             ("quorin-import-bench-" + std::to_string(getpid()));
     std::filesystem::remove_all(g_base);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

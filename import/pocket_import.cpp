@@ -20,11 +20,14 @@ namespace {
 
 const QString kAskImport = QStringLiteral("지금 데이타를 가져오시겠습니까?");
 const QString kSucceeded = QStringLiteral("포팅이 성공적으로 끝났습니다..");
-const QString kFailed = QStringLiteral("포팅에 실패하였습니다..데이타를 정리하고 다시 시도하세요..");
+const QString kFailed =
+    QStringLiteral("포팅에 실패하였습니다..데이타를 정리하고 다시 시도하세요..");
 const QString kSaveError = QStringLiteral("저장하는 도중 에러가 발생했습니다..");
 const QString kErrorCaption = QStringLiteral("Error");
 
-QString qs(std::u16string_view s) { return QString::fromUtf16(s.data(), qsizetype(s.size())); }
+QString qs(std::u16string_view s) {
+    return QString::fromUtf16(s.data(), qsizetype(s.size()));
+}
 
 // Reads one text property and frees the string at once.
 template <class Getter>
@@ -39,7 +42,8 @@ std::u16string take(pim::IPOutlookApp& app, pim::IContact& contact, Getter gette
 // The small window that shows how far a long import has come.
 class ImportProgressWnd : public QFrame {
 public:
-    explicit ImportProgressWnd(QWidget* parent) : QFrame(parent, Qt::Tool | Qt::FramelessWindowHint) {
+    explicit ImportProgressWnd(QWidget* parent)
+        : QFrame(parent, Qt::Tool | Qt::FramelessWindowHint) {
         setObjectName(QStringLiteral("importProgress"));
         setFrameStyle(QFrame::Box | QFrame::Plain);
         setAttribute(Qt::WA_DeleteOnClose);
@@ -221,7 +225,8 @@ bool CPocketImport::CommitBatch() {
         inBatch_ = 0;
     }
     // Only the groups of people who are surely stored become categories.
-    if (ok) importedGroups_.insert(importedGroups_.end(), pendingGroups_.begin(), pendingGroups_.end());
+    if (ok)
+        importedGroups_.insert(importedGroups_.end(), pendingGroups_.begin(), pendingGroups_.end());
     pendingGroups_.clear();
     return ok;
 }

@@ -136,8 +136,9 @@ std::shared_ptr<Volume> openVolumeFile(const std::filesystem::path& file, bool o
     // takes no write lock (so a batch another process holds open does not stop it opening).
     bool ready = false;
     {
-        sqlite::Statement q(vol->conn->handle(),
-                            "SELECT count(*) FROM cedb_meta WHERE key IN ('next_oid', 'volume_id')");
+        sqlite::Statement q(
+            vol->conn->handle(),
+            "SELECT count(*) FROM cedb_meta WHERE key IN ('next_oid', 'volume_id')");
         ready = q.valid() && q.step() == SQLITE_ROW && q.columnInt(0) == (objectStore ? 1 : 2);
     }
     if (!ready) {

@@ -80,7 +80,9 @@ public:
     HRESULT get_BusinessAddressStreet(BSTR* out) override {
         return give(f_.businessAddressStreet, out);
     }
-    HRESULT get_BusinessAddressCity(BSTR* out) override { return give(f_.businessAddressCity, out); }
+    HRESULT get_BusinessAddressCity(BSTR* out) override {
+        return give(f_.businessAddressCity, out);
+    }
     HRESULT get_BusinessAddressState(BSTR* out) override {
         return give(f_.businessAddressState, out);
     }
@@ -229,9 +231,15 @@ HRESULT CreatePOutlookApp(IPOutlookApp** app) {
     return S_OK;
 }
 
-int liveObjects() { return g_liveObjects; }
-int liveStrings() { return g_liveStrings; }
-int comInitializations() { return g_comInits; }
+int liveObjects() {
+    return g_liveObjects;
+}
+int liveStrings() {
+    return g_liveStrings;
+}
+int comInitializations() {
+    return g_comInits;
+}
 
 namespace faults {
 

@@ -25,8 +25,12 @@ inline constexpr HRESULT E_POINTER = int32_t(0x80004003);
 inline constexpr HRESULT E_INVALIDARG = int32_t(0x80070057);
 inline constexpr HRESULT E_OUTOFMEMORY = int32_t(0x8007000E);
 inline constexpr HRESULT E_UNEXPECTED = int32_t(0x8000FFFF);
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+    return hr < 0;
+}
 
 // A string handed out by the store: zero-terminated UTF-16, freed with
 // IPOutlookApp::SysFreeString (never with delete).

@@ -18,8 +18,7 @@ struct VCardDeleter {
 using VCardPtr = std::unique_ptr<EVCard, VCardDeleter>;
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
@@ -35,8 +34,8 @@ std::string_view trimmed(std::string_view s) {
 // Bytes in another encoding, as UTF-8 (g_convert); empty when they cannot be converted.
 std::string convert(std::string_view bytes, const char* from) {
     gsize written = 0;
-    gchar* out = g_convert(bytes.data(), gssize(bytes.size()), "UTF-8", from, nullptr, &written,
-                           nullptr);
+    gchar* out =
+        g_convert(bytes.data(), gssize(bytes.size()), "UTF-8", from, nullptr, &written, nullptr);
     std::string s = out ? std::string(out, written) : std::string();
     g_free(out);
     return s;
@@ -102,7 +101,8 @@ bool hasType(const std::vector<std::string>& types, std::string_view type) {
 
 bool hasParam(EVCardAttribute* attr, const char* name) {
     for (GList* p = e_vcard_attribute_get_params(attr); p; p = p->next) {
-        const char* n = e_vcard_attribute_param_get_name(static_cast<EVCardAttributeParam*>(p->data));
+        const char* n =
+            e_vcard_attribute_param_get_name(static_cast<EVCardAttributeParam*>(p->data));
         if (n && equalsNoCase(n, name)) return true;
     }
     return false;
@@ -119,9 +119,12 @@ int digits(std::string_view s, size_t at, size_t count) {
 }
 
 bool isWeddingAnniversary(std::string_view name) {
-    static constexpr std::string_view kNames[] = {
-        "ANNIVERSARY", "X-ANNIVERSARY", "X-MS-ANNIVERSARY", "X-EVOLUTION-ANNIVERSARY",
-        "X-KADDRESSBOOK-X-ANNIVERSARY", "X-WEDDING-ANNIVERSARY"};
+    static constexpr std::string_view kNames[] = {"ANNIVERSARY",
+                                                  "X-ANNIVERSARY",
+                                                  "X-MS-ANNIVERSARY",
+                                                  "X-EVOLUTION-ANNIVERSARY",
+                                                  "X-KADDRESSBOOK-X-ANNIVERSARY",
+                                                  "X-WEDDING-ANNIVERSARY"};
     return std::any_of(std::begin(kNames), std::end(kNames),
                        [&](std::string_view n) { return equalsNoCase(name, n); });
 }
@@ -241,7 +244,7 @@ bool fieldsOf(EVCard* card, ContactFields& c) {
         }
     }
     if (!haveName && !formatted.empty()) c.lastName = formatted;
-    if (EVCardAttribute* address = workAddress ? workAddress
+    if (EVCardAttribute* address = workAddress      ? workAddress
                                    : addresses == 1 ? onlyAddress
                                                     : nullptr)
         putAddress(c, address);
@@ -316,7 +319,9 @@ DATE readVCardDate(std::string_view value, bool omitYear) {
         // --MMDD or --MM-DD: no year.
         std::string_view md = value.substr(2);
         month = digits(md, 0, 2);
-        day = md.size() == 4 ? digits(md, 2, 2) : md.size() == 5 && md[2] == '-' ? digits(md, 3, 2) : -1;
+        day = md.size() == 4                   ? digits(md, 2, 2)
+              : md.size() == 5 && md[2] == '-' ? digits(md, 3, 2)
+                                               : -1;
         year = kNoYear;
     } else if (value.size() == 8) {
         year = digits(value, 0, 4);
@@ -336,8 +341,11 @@ VCardFile readVCards(std::string_view bytes) {
     // The library's complaints about odd parameters go nowhere: a card it cannot use is
     // counted instead.
     static const bool quiet = [] {
-        g_log_set_handler("libebook-contacts", GLogLevelFlags(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG),
-                          [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+        g_log_set_handler(
+            "libebook-contacts",
+            GLogLevelFlags(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO |
+                           G_LOG_LEVEL_DEBUG),
+            [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
         return true;
     }();
     (void)quiet;
@@ -390,7 +398,8 @@ VCardFile readVCards(std::string_view bytes) {
         }
         // A folded line goes on the one before; so does the next line of a quoted-printable
         // value that ended in a soft line break ("=").
-        const bool continues = qpContinues || (!line.empty() && (line[0] == ' ' || line[0] == '\t'));
+        const bool continues =
+            qpContinues || (!line.empty() && (line[0] == ' ' || line[0] == '\t'));
         const std::string_view content = trimmed(line);
         if (!continues) {
             if (!wellFormedName(content)) continue;

@@ -1,5 +1,7 @@
 // The contact import through its command: vCard files in the device's Contacts folder, the
 // questions answered from a script, the records checked in the store.
+#include "import/pocket_import.h"
+
 #include <QApplication>
 #include <QTimer>
 #include <fstream>
@@ -8,7 +10,6 @@
 #include "clock/clock.h"
 #include "fs/devfs.h"
 #include "import/contact_mapping.h"
-#include "import/pocket_import.h"
 #include "pim/pim.h"
 #include "qt/screen_test.h"
 #include "recording_main_view.h"
@@ -19,9 +20,11 @@ namespace {
 
 const QString kAsk = QStringLiteral("지금 데이타를 가져오시겠습니까?");
 const QString kSucceeded = QStringLiteral("포팅이 성공적으로 끝났습니다..");
-const QString kFailed = QStringLiteral("포팅에 실패하였습니다..데이타를 정리하고 다시 시도하세요..");
+const QString kFailed =
+    QStringLiteral("포팅에 실패하였습니다..데이타를 정리하고 다시 시도하세요..");
 const QString kSaveError = QStringLiteral("저장하는 도중 에러가 발생했습니다..");
-const QString kNameExists = QStringLiteral("(이)라는 이름이 이미 존재합니다. 이 DATA를 추가하시겠습니까?");
+const QString kNameExists =
+    QStringLiteral("(이)라는 이름이 이미 존재합니다. 이 DATA를 추가하시겠습니까?");
 const QString kEmailExists =
     QStringLiteral("(이)라는 전자 메일 주소가 이미 존재합니다. 이 DATA를 추가하시겠습니까?");
 
@@ -170,7 +173,8 @@ TEST_F(PocketImportTest, ContactsBecomePeopleWithTheirBirthdaysAndWeddingAnniver
 
 TEST_F(PocketImportTest, LongTextsAreCutToTheirFieldsAndGroupListsAtAWholeName) {
     const std::string longName(40, 'n');
-    contacts("a.vcf", card(longName + ";x", "", "CATEGORIES:가족,친구,회사,동창회,교회,거래처,이웃,동호회,테니스\r\n"));
+    contacts("a.vcf", card(longName + ";x", "",
+                           "CATEGORIES:가족,친구,회사,동창회,교회,거래처,이웃,동호회,테니스\r\n"));
     messages.expect(kAsk, shell::IDYES).expect(kSucceeded);
     run();
     const std::vector<RecordImage> r = records();
@@ -206,12 +210,12 @@ TEST_F(PocketImportTest, DuplicatesAreAskedAboutAndExactMatchesSkippedWithoutAQu
     addKnown(u"홍길동", u"hong@x");
     addKnown(u"김철수", u"kim@x");
     addKnown(u"Outlook", u"");
-    contacts("a.vcf", card("홍;길동", "hong@x") +   // exact match of the second: no question
-                          card("홍;길동", "new@x") +  // same name: asked, No
-                          card("홍;길동", "") +       // same name: asked, Yes
-                          card("이;영희", "kim@x") +  // same e-mail: asked, Yes
-                          card("박;", "park@x") +     // new
-                          card("박;", "park@x") +     // the same again: not known yet, added
+    contacts("a.vcf", card("홍;길동", "hong@x") +        // exact match of the second: no question
+                          card("홍;길동", "new@x") +     // same name: asked, No
+                          card("홍;길동", "") +          // same name: asked, Yes
+                          card("이;영희", "kim@x") +     // same e-mail: asked, Yes
+                          card("박;", "park@x") +        // new
+                          card("박;", "park@x") +        // the same again: not known yet, added
                           card("", "", "TITLE:x\r\n"));  // "Outlook": never a duplicate by name
     messages.expect(kAsk, shell::IDYES)
         .expect(QStringLiteral("홍길동") + kNameExists, shell::IDNO)
@@ -225,9 +229,9 @@ TEST_F(PocketImportTest, DuplicatesAreAskedAboutAndExactMatchesSkippedWithoutAQu
             EXPECT_EQ(m.icon, shell::Icon::Stop);
         }
     }
-    EXPECT_EQ(names(), (std::vector<std::u16string>{u"홍길동", u"홍길동", u"김철수", u"Outlook",
-                                                    u"홍길동", u"이영희", u"박", u"박",
-                                                    u"Outlook"}));
+    EXPECT_EQ(names(),
+              (std::vector<std::u16string>{u"홍길동", u"홍길동", u"김철수", u"Outlook", u"홍길동",
+                                           u"이영희", u"박", u"박", u"Outlook"}));
     EXPECT_EQ(counts.skipped, 2);
 }
 
@@ -266,13 +270,14 @@ TEST_F(PocketImportTest, AContactTheStoreCannotKeepIsStoredNotAtAllAndAFailedBat
                           card("둘;", "", "BDAY:2000-01-02\r\nANNIVERSARY:2020-05-05\r\n") +
                           card("셋;", "", "BDAY:2000-01-03\r\n"));
     // The second contact's wedding anniversary cannot be added (the fifth add).
-    cedb::faults::arm({cedb::faults::Op::Add, std::u16string(MainDatabaseName),
-                       cedb::Error::DiskFull, 4});
+    cedb::faults::arm(
+        {cedb::faults::Op::Add, std::u16string(MainDatabaseName), cedb::Error::DiskFull, 4});
     messages.expect(kAsk, shell::IDYES).expect(kSaveError).expect(kSucceeded);
     run();
     EXPECT_EQ(messages.shown()[1].caption, QStringLiteral("Error"));
     std::vector<std::u16string> contents;
-    for (const RecordImage& r : records()) contents.push_back(std::u16string(text(r.name)) += text(r.content));
+    for (const RecordImage& r : records())
+        contents.push_back(std::u16string(text(r.name)) += text(r.content));
     EXPECT_EQ(contents, (std::vector<std::u16string>{u"하나", u"생일", u"셋", u"생일"}))
         << "no person without its anniversaries";
     EXPECT_EQ(counts.failed, 1);
@@ -300,7 +305,8 @@ TEST_F(PocketImportTest, AContactTheStoreCannotKeepIsStoredNotAtAllAndAFailedBat
 TEST_F(PocketImportTest, ALargeImportShowsProgressAndWritesInDurableBatches) {
     std::string many;
     for (int i = 0; i < 250; ++i)
-        many += card("사람;" + std::to_string(i), "", "BDAY:1990-01-01\r\nANNIVERSARY:2015-06-01\r\n");
+        many +=
+            card("사람;" + std::to_string(i), "", "BDAY:1990-01-01\r\nANNIVERSARY:2015-06-01\r\n");
     contacts("many.vcf", many);
     bool progressShown = false;
     bool waitCursor = false;

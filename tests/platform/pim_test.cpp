@@ -108,10 +108,9 @@ TEST(VCardTest, DatesAreReadLiterallyAndInvalidOnesAreNone) {
 TEST(VCardTest, ABrokenCardCostsOnlyItselfAndByteOrderMarksLoseNothing) {
     const std::string good = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:A;;;;\r\nEND:VCARD\r\n";
     const std::string other = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:B;;;;\r\nEND:VCARD\r\n";
-    VCardFile f = readVCards("\xEF\xBB\xBF" + good +
-                             "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Never;Ended\r\n" + other +
-                             "BEGIN:VCARD\r\nVERSION:3.0\r\nEND:VCARD\r\n" + good +
-                             "BEGIN:VCARD\r\nN:Cut;Off\r\n");
+    VCardFile f = readVCards(
+        "\xEF\xBB\xBF" + good + "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Never;Ended\r\n" + other +
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nEND:VCARD\r\n" + good + "BEGIN:VCARD\r\nN:Cut;Off\r\n");
     ASSERT_EQ(f.contacts.size(), 3u);
     EXPECT_EQ(f.contacts[0].lastName, u"A") << "the card after the byte-order mark";
     EXPECT_EQ(f.contacts[1].lastName, u"B");
@@ -120,7 +119,8 @@ TEST(VCardTest, ABrokenCardCostsOnlyItselfAndByteOrderMarksLoseNothing) {
 
     // UTF-16 with its mark, as some desktop address books write it.
     std::string utf16 = "\xFF\xFE";
-    for (char16_t ch : std::u16string(u"BEGIN:VCARD\r\nVERSION:3.0\r\nN:박;지성;;;\r\nEND:VCARD\r\n")) {
+    for (char16_t ch :
+         std::u16string(u"BEGIN:VCARD\r\nVERSION:3.0\r\nN:박;지성;;;\r\nEND:VCARD\r\n")) {
         utf16 += char(ch & 0xFF);
         utf16 += char(ch >> 8);
     }
@@ -130,7 +130,8 @@ TEST(VCardTest, ABrokenCardCostsOnlyItselfAndByteOrderMarksLoseNothing) {
     EXPECT_EQ(only("BEGIN:VCARD\nVERSION:2.1\nN:\xB1\xE8;;;;\nEND:VCARD\n").lastName, u"김");
     // Raw 8-bit text with its CHARSET named.
     EXPECT_EQ(only("BEGIN:VCARD\nVERSION:2.1\nN;CHARSET=EUC-KR;ENCODING=8BIT:\xB1\xE8;;;;\n"
-                   "END:VCARD\n").lastName,
+                   "END:VCARD\n")
+                  .lastName,
               u"김");
 }
 

@@ -8,8 +8,8 @@
 // QUORIN_CRASH_LOOPS sets the number of kills (scripts/crash-loop runs thousands);
 // QUORIN_CRASH_SEED replays a run.
 #include <fcntl.h>
-#include <poll.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -39,9 +39,9 @@ enum OpType : uint32_t { Add = 1, Update = 2, Delete = 3, BatchOp = 4 };
 struct Msg {
     MsgType type;
     OpType op;
-    uint32_t seq;     // Add, BatchOp: the first new record's seq; Update: the new contents' seq
-    int32_t id;       // Update, Delete, and the record a batch updates
-    uint32_t n;       // BatchOp: how many records it adds
+    uint32_t seq;  // Add, BatchOp: the first new record's seq; Update: the new contents' seq
+    int32_t id;    // Update, Delete, and the record a batch updates
+    uint32_t n;    // BatchOp: how many records it adds
     int32_t ids[kMaxBatch];
 };
 
@@ -318,8 +318,8 @@ TEST_F(CrashLoopTest, WritersKilledAtRandomMomentsLeaveEveryReturnedChangeWhole)
     const char* loopsText = std::getenv("QUORIN_CRASH_LOOPS");
     const char* seedText = std::getenv("QUORIN_CRASH_SEED");
     const int loops = loopsText ? std::atoi(loopsText) : 200;
-    const unsigned seed = seedText ? unsigned(std::strtoul(seedText, nullptr, 10))
-                                   : std::random_device{}();
+    const unsigned seed =
+        seedText ? unsigned(std::strtoul(seedText, nullptr, 10)) : std::random_device{}();
     std::mt19937 rng(seed);
     store.CloseDatabase(MainHandle);
     testsupport::resetPlatformState();
@@ -327,8 +327,8 @@ TEST_F(CrashLoopTest, WritersKilledAtRandomMomentsLeaveEveryReturnedChangeWhole)
     int pendingAtKill = 0;
 
     for (int loop = 0; loop < loops; ++loop) {
-        SCOPED_TRACE("kill " + std::to_string(loop) + ", QUORIN_CRASH_SEED=" +
-                     std::to_string(seed));
+        SCOPED_TRACE("kill " + std::to_string(loop) +
+                     ", QUORIN_CRASH_SEED=" + std::to_string(seed));
         int fds[2];
         ASSERT_EQ(pipe(fds), 0);
         const unsigned childSeed = unsigned(rng());
@@ -370,9 +370,10 @@ TEST_F(CrashLoopTest, WritersKilledAtRandomMomentsLeaveEveryReturnedChangeWhole)
         testsupport::resetPlatformState();
     }
     RecordProperty("kills", loops);
-    std::printf("%d writers killed, %d changes returned, %d kills in the middle of a change, "
-                "%zu records at the end (seed %u)\n",
-                loops, changesReturned, pendingAtKill, model.size(), seed);
+    std::printf(
+        "%d writers killed, %d changes returned, %d kills in the middle of a change, "
+        "%zu records at the end (seed %u)\n",
+        loops, changesReturned, pendingAtKill, model.size(), seed);
     EXPECT_GT(changesReturned, loops) << "the writers hardly wrote anything before dying";
 }
 
