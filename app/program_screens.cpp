@@ -10,6 +10,7 @@
 #include "appointments/screen_hooks.h"
 #include "appointments/today_appointment_dlg.h"
 #include "appointments/today_set_dlg.h"
+#include "import/pocket_import.h"
 #include "people/anniversary_dlg.h"
 #include "people/anniversary_hook.h"
 #include "people/people_list_wnd.h"
@@ -73,6 +74,10 @@ Screens makeScreens() {
     };
     // The appointment editor's attach button: the sketch library.
     appointments::screenHooks().chooseSketch = sketch::ChooseSketch;
+    screens.importPocketContacts = [](MainView& view) {
+        CPocketImport importer(view);
+        importer.OnImportPocketContacts();
+    };
     screens.refreshPane = [](MainView&, int pane, QWidget* window) {
         if (pane == SchedulePane) {
             if (auto* schedule = qobject_cast<CScheduleView*>(window)) {

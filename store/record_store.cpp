@@ -80,6 +80,8 @@ CRecordStore::CRecordStore() : volume_(cedb::objectStore()), profile_(programPro
 
 CRecordStore::~CRecordStore() = default;
 
+CRecordStore::Batch::Batch(CRecordStore& store) : batch_(store.volume_) {}
+
 // ---- Databases ----------------------------------------------------------------------------------
 
 bool CRecordStore::CreateDatabases() {

@@ -113,6 +113,29 @@ public:
     bool walkRecordsChecked(uint32_t kind, std::initializer_list<uint32_t> properties,
                             const CheckedVisitor& visit, WalkReport* report = nullptr);
 
+    // ---- Batches ----
+
+    // A scope in which the store's adds, updates and deletes (and those of every other handle
+    // of this process on the object store) are one durable transaction: each record still gets
+    // its own identifier and change flags, and an add that fails leaves the others standing,
+    // but other processes see the records only once commit() returns, and a crash before then
+    // leaves none of them. One commit costs one flush to disk instead of one per record.
+    // It holds the store's write lock: commit before asking the user anything.
+    class Batch {
+    public:
+        explicit Batch(CRecordStore& store);
+        // False when the batch could not begin (the store is busy or cannot be opened); the
+        // writes then go to the store one by one as usual.
+        bool begun() const { return batch_.active(); }
+        // True when every write of the batch is stored; false when none is. Ends the batch.
+        bool commit() { return batch_.commit(); }
+        // Undoes every write of the batch and ends it; also done when the scope ends uncommitted.
+        void rollback() { batch_.rollback(); }
+
+    private:
+        cedb::Batch batch_;
+    };
+
     // ---- Categories (the profile section "CATEGORY") ----
 
     // Empties `list` and fills it with the live category names in slot order.
