@@ -196,14 +196,7 @@ bool isValidPacket(const uint8_t* data, size_t size) {
     if (!data || size != sizeof(RecordImage)) return false;
     RecordImage r;
     std::memcpy(&r, data, sizeof r);
-    if (r.kind != PersonKind && r.kind != AppointmentKind && r.kind != AnniversaryKind)
-        return false;
-    for (uint32_t id : RecordProperties) {
-        const std::span<const char16_t> field = textField(r, id);
-        if (!field.empty() && std::find(field.begin(), field.end(), u'\0') == field.end())
-            return false;
-    }
-    return true;
+    return isValidImage(r);
 }
 
 BOOL InitObjType(const char16_t* objType, IDeviceObjHandler** handler, UINT partnerBit) {

@@ -310,9 +310,9 @@ using PFN_DllCanUnloadNow = HRESULT (*)();
 // Copies `text` with its terminator into a fixed array, cut to fit.
 template <size_t N>
 void copyText(char16_t (&dst)[N], std::u16string_view text) {
-    const size_t n = std::min(text.size(), N - 1);
-    std::copy_n(text.data(), n, dst);
-    std::fill(dst + n, dst + N, u'\0');
+    size_t i = 0;
+    for (; i < text.size() && i + 1 < N; ++i) dst[i] = text[i];
+    for (; i < N; ++i) dst[i] = u'\0';
 }
 
 }  // namespace repl
