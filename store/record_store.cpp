@@ -38,7 +38,7 @@ bool lookupOf(const RecordImage& image, uint32_t* propId, int32_t* value) {
 // Visits the records of `kind` on a cursor of the caller's. A record without a kind is not
 // of any kind. True when the walk reached the end or the visitor stopped it.
 bool walk(cedb::Database& db, uint32_t kind, std::initializer_list<uint32_t> properties,
-          const CRecordStore::Visitor& visit) {
+          const CRecordStore::Visitor& visit, WalkReport* report) {
     std::vector<uint32_t> wanted{PropKind};
     wanted.insert(wanted.end(), properties.begin(), properties.end());
     if (!db.seekFirst()) return db.endOfData();
@@ -47,7 +47,14 @@ bool walk(cedb::Database& db, uint32_t kind, std::initializer_list<uint32_t> pro
     cedb::Record rec;
     RecordImage image{};
     for (;;) {
-        if (!db.readCurrent(rec, wanted)) return false;
+        if (!db.readCurrent(rec, wanted)) {
+            // A damaged record is passed over: stopping here would hide every record after it,
+            // out of reach even of a delete.
+            if (cedb::lastError() != cedb::Error::Corrupt) return false;
+            if (report) ++report->damaged;
+            if (!db.seekNext()) return db.endOfData();
+            continue;
+        }
         const PropVal* k = cedb::findProp(rec, PropKind);
         if (k && (kind == AnyKind || uint16_t(k->number) == kind)) {
             for (uint32_t id : wanted) {
@@ -69,6 +76,8 @@ bool walk(cedb::Database& db, uint32_t kind, std::initializer_list<uint32_t> pro
 CRecordStore::CRecordStore() : volume_(cedb::objectStore()), profile_(programProfile()) {}
 
 CRecordStore::~CRecordStore() = default;
+
+CRecordStore::Batch::Batch(CRecordStore& store) : batch_(store.volume_) {}
 
 // ---- Databases ----------------------------------------------------------------------------------
 
@@ -92,7 +101,7 @@ bool CRecordStore::CreateDatabases() {
             const bool walked = walk(db, AnyKind, {PropId, PropKey}, [&](const RecordImage& r) {
                 highest = std::max({highest, r.id, r.key});
                 return true;
-            });
+            }, nullptr);
             if (!walked) return false;
         }
         const int32_t first = highest / 10 + 1;
@@ -171,7 +180,11 @@ bool CRecordStore::AddRecord(RecordImage& image) {
         image.kind == PersonKind || image.kind == AppointmentKind || image.kind == AnniversaryKind;
     if (!knownKind || !main_.isOpen()) return false;
     int32_t id = 0;
-    if (!nextCounter(&id)) return false;
+    // An identifier some record already holds is passed over: a counter recreated beside a
+    // record it could not read may hand one out again.
+    do {
+        if (!nextCounter(&id)) return false;
+    } while (seekById(PropId, id) || seekById(PropKey, id));
     image.id = id;
     image.changeFlags = ChangeFlagsOnCreate;
 
@@ -283,11 +296,11 @@ bool CRecordStore::DeleteRecord(const RecordImage& image) {
 }
 
 bool CRecordStore::walkRecords(uint32_t kind, std::initializer_list<uint32_t> properties,
-                               const Visitor& visit) {
+                               const Visitor& visit, WalkReport* report) {
     if (!main_.isOpen()) return false;
     // A cursor of its own, so that the visitor may read, change or delete records through the
     // main handle without losing the walk's place.
     cedb::Database walker;
     if (!walker.open(volume_, main_.oid())) return false;
-    return walk(walker, kind, properties, visit);
+    return walk(walker, kind, properties, visit, report);
 }

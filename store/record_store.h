@@ -40,6 +40,11 @@ enum UpdateEventResult : int {
 // Passed to walkRecords for records of every kind.
 inline constexpr uint32_t AnyKind = 0;
 
+// What a walk passed over.
+struct WalkReport {
+    int damaged = 0;  // records that could not be decoded
+};
+
 class CRecordStore {
 public:
     // Works on the object store and the profile of the program. Opens nothing.
@@ -95,10 +100,35 @@ public:
     // Visits every record of `kind` (AnyKind: every kind) in sort order, with `kind` and the
     // listed properties filled in and everything else zero; a missing property stays zero.
     // The visitor returns false to stop early and may call any other operation of the store.
-    // False when the main database is not open or a seek or read fails part way.
+    // A record that cannot be decoded is passed over and counted in `report` (when given), so
+    // one damaged record never hides the records after it. False when the main database is not
+    // open or a seek or read fails part way for another reason.
     using Visitor = std::function<bool(const RecordImage&)>;
     bool walkRecords(uint32_t kind, std::initializer_list<uint32_t> properties,
-                     const Visitor& visit);
+                     const Visitor& visit, WalkReport* report = nullptr);
+
+    // ---- Batches ----
+
+    // A scope in which the store's adds, updates and deletes (and those of every other handle
+    // of this process on the object store) are one durable transaction: each record still gets
+    // its own identifier and change flags, and an add that fails leaves the others standing,
+    // but other processes see the records only once commit() returns, and a crash before then
+    // leaves none of them. One commit costs one flush to disk instead of one per record.
+    // It holds the store's write lock: commit before asking the user anything.
+    class Batch {
+    public:
+        explicit Batch(CRecordStore& store);
+        // False when the batch could not begin (the store is busy or cannot be opened); the
+        // writes then go to the store one by one as usual.
+        bool begun() const { return batch_.active(); }
+        // True when every write of the batch is stored; false when none is. Ends the batch.
+        bool commit() { return batch_.commit(); }
+        // Undoes every write of the batch and ends it; also done when the scope ends uncommitted.
+        void rollback() { batch_.rollback(); }
+
+    private:
+        cedb::Batch batch_;
+    };
 
     // ---- Categories (the profile section "CATEGORY") ----
 

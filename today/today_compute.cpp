@@ -1,31 +1,16 @@
 #include "today_compute.h"
 
-#include <algorithm>
-#include <climits>
 #include <optional>
 
 #include "cedb/cedb.h"
 #include "store/record_image.h"
+#include "store/repeat_rule.h"
 
 namespace today {
 namespace {
 
 bool sameDate(const clk::SystemTime& a, const clk::SystemTime& b) {
     return a.year == b.year && a.month == b.month && a.day == b.day;
-}
-
-// atoi on a UTF-16 field: leading blanks, a sign, digits; saturates instead of overflowing.
-int toInt(std::u16string_view s) {
-    size_t i = 0;
-    while (i < s.size() && (s[i] == u' ' || s[i] == u'\t')) ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == u'-' || s[i] == u'+')) negative = s[i++] == u'-';
-    long long value = 0;
-    for (; i < s.size() && s[i] >= u'0' && s[i] <= u'9'; ++i) {
-        value = std::min<long long>(value * 10 + (s[i] - u'0'), 1LL + INT_MAX);
-    }
-    if (negative) value = -value;
-    return int(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
 // What one record says, gathered whatever the order of its properties: records written by the
@@ -94,35 +79,14 @@ cedb::Oid findMainDatabase(const cedb::VolumeId& volume) {
 }  // namespace
 
 RepeatRuleFields parseRepeatRule(std::u16string_view rule) {
-    RepeatRuleFields fields;
-    const size_t first = rule.find(u';');
-    fields.code = toInt(rule.substr(0, first));
-    if (first != std::u16string_view::npos) {
-        std::u16string_view rest = rule.substr(first + 1);
-        fields.interval = toInt(rest.substr(0, rest.find(u';')));
-    }
-    return fields;
+    const repeat::Rule fields = repeat::parse(rule);
+    return {fields.code, fields.period};
 }
 
 bool fallsOnToday(int code, int interval, const clk::SystemTime& date,
                   const clk::SystemTime& today) {
-    switch (RepeatRule(code)) {
-        case RepeatRule::None:
-            return sameDate(date, today);
-        case RepeatRule::EveryYear:
-            return date.month == today.month && date.day == today.day;
-        case RepeatRule::EveryMonth:
-            return date.day == today.day;
-        case RepeatRule::EveryNDays: {
-            // Counted in days rather than stepped through: an interval below 1 would never
-            // reach today, and a small one from long ago would take many steps.
-            if (interval < 1) return sameDate(date, today);
-            const int64_t days = clk::dayNumber(today.year, today.month, today.day) -
-                                 clk::dayNumber(date.year, date.month, date.day);
-            return days >= 0 && days % interval == 0;
-        }
-    }
-    return false;
+    return repeat::occursOn({code, interval, 0}, repeat::Date::of(date), repeat::Date::of(today))
+        .has_value();
 }
 
 std::u16string anniversaryLine(std::u16string_view name, std::u16string_view text) {

@@ -32,7 +32,7 @@ struct RepeatRuleFields {
 RepeatRuleFields parseRepeatRule(std::u16string_view rule);
 
 // Whether an anniversary dated `date` with that repeat code and interval falls on `today`
-// (dates only; the time of day is ignored). Every N days with N below 1 falls only on its date.
+// (dates only; the time of day is ignored), by the one repeat rule of store/repeat_rule.h.
 bool fallsOnToday(int code, int interval, const clk::SystemTime& date,
                   const clk::SystemTime& today);
 

@@ -83,6 +83,16 @@ struct Volume {
     // Cursors with an open walk on this connection. A write must end them first: a connection
     // that still reads an older snapshot cannot become the writer.
     std::set<Walker*> walkers;
+    // Open batches of this process on this volume; while there are any, every write is a
+    // savepoint inside the outermost batch's transaction.
+    int batches = 0;
+
+    // False when a batch is open but SQLite has already ended its transaction (it does so
+    // after a full disk or an I/O error): a write now would be stored on its own, outside the
+    // batch that its caller counts on being all or nothing.
+    bool batchIntact() const {
+        return batches == 0 || sqlite3_get_autocommit(conn->handle()) == 0;
+    }
 
     void endWalks() {
         auto all = walkers;
@@ -122,7 +132,15 @@ std::shared_ptr<Volume> openVolumeFile(const std::filesystem::path& file, bool o
     } catch (const std::exception&) {
         return nullptr;
     }
+    // The schema's last step stores these keys: a file that holds them is ready, and opening it
+    // takes no write lock (so a batch another process holds open does not stop it opening).
+    bool ready = false;
     {
+        sqlite::Statement q(vol->conn->handle(),
+                            "SELECT count(*) FROM cedb_meta WHERE key IN ('next_oid', 'volume_id')");
+        ready = q.valid() && q.step() == SQLITE_ROW && q.columnInt(0) == (objectStore ? 1 : 2);
+    }
+    if (!ready) {
         sqlite::WriteTransaction tx(*vol->conn);
         if (!tx.begun() || !vol->conn->exec(kSchema)) return nullptr;
         if (!objectStore) {
@@ -361,6 +379,10 @@ Oid createDatabase(const VolumeId& volume, const std::u16string& name, uint32_t 
     }
     auto vol = volumeFor(volume);
     if (!vol) return 0;
+    if (!vol->batchIntact()) {
+        fail(Error::WriteFailed);
+        return 0;
+    }
     vol->endWalks();
     sqlite::WriteTransaction tx(*vol->conn);
     if (!tx.begun()) {
@@ -465,6 +487,7 @@ bool deleteDatabase(const VolumeId& volume, Oid oid) {
     auto db = loadDatabase(*vol, oid);
     if (!db) return fail(Error::NotFound);
     if (Error e = faults::check(faults::Op::Delete, db->name); e != Error::None) return fail(e);
+    if (!vol->batchIntact()) return fail(Error::WriteFailed);
     vol->endWalks();
     sqlite::WriteTransaction tx(*vol->conn);
     if (!tx.begun()) return fail(errorFromSqlite(tx.errorCode()));
@@ -734,6 +757,7 @@ struct Database::Impl final : Walker {
     // record still holds it.
     bool write(Oid oid, const Record& props, const PropVal* expected = nullptr) {
         if (!validRecord(props)) return fail(Error::InvalidArgument);
+        if (!vol->batchIntact()) return fail(Error::WriteFailed);
         vol->endWalks();
         sqlite::WriteTransaction tx(*vol->conn);
         if (!tx.begun()) return fail(errorFromSqlite(tx.errorCode()));
@@ -927,6 +951,10 @@ Oid Database::addRecord(const Record& props) {
         return 0;
     }
     auto& vol = *d->vol;
+    if (!vol.batchIntact()) {
+        fail(Error::WriteFailed);
+        return 0;
+    }
     vol.endWalks();
     sqlite::WriteTransaction tx(*vol.conn);
     if (!tx.begun()) {
@@ -979,6 +1007,7 @@ bool Database::deleteRecord(Oid record) {
     if (!d->usable()) return false;
     if (Error e = d->checkFault(faults::Op::Delete); e != Error::None) return fail(e);
     auto& vol = *d->vol;
+    if (!vol.batchIntact()) return fail(Error::WriteFailed);
     vol.endWalks();
     sqlite::WriteTransaction tx(*vol.conn);
     if (!tx.begun()) return fail(errorFromSqlite(tx.errorCode()));
@@ -992,6 +1021,73 @@ bool Database::deleteRecord(Oid record) {
     if (!tx.commit()) return fail(errorFromSqlite(tx.errorCode()));
     ++vol.generation;
     return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+struct Batch::Impl {
+    std::shared_ptr<Volume> vol;
+    std::unique_ptr<sqlite::WriteTransaction> tx;
+
+    // Ends the batch either way. Cursors of this process may have read records of the batch,
+    // so their pages are stale after a rollback as after any write.
+    void finish(bool committed) {
+        if (!committed) tx->rollback();
+        tx.reset();
+        --vol->batches;
+        ++vol->generation;
+        vol.reset();
+    }
+};
+
+Batch::Batch(const VolumeId& volume) : d(std::make_unique<Impl>()) {
+    auto vol = volumeFor(volume);
+    if (!vol) return;
+    if (!vol->batchIntact()) {
+        fail(Error::WriteFailed);
+        return;
+    }
+    // A connection still reading an older snapshot could not become the writer.
+    vol->endWalks();
+    auto tx = std::make_unique<sqlite::WriteTransaction>(*vol->conn);
+    if (!tx->begun()) {
+        fail(errorFromSqlite(tx->errorCode()));
+        return;
+    }
+    ++vol->batches;
+    d->vol = std::move(vol);
+    d->tx = std::move(tx);
+    g_lastError = Error::None;
+}
+
+Batch::~Batch() {
+    if (d && d->tx) d->finish(false);
+}
+
+bool Batch::active() const { return d->tx != nullptr; }
+
+bool Batch::commit() {
+    if (!d->tx) return fail(Error::InvalidArgument);
+    if (Error e = faults::check(faults::Op::Commit, {}); e != Error::None) {
+        d->finish(false);
+        return fail(e);
+    }
+    // An outer batch whose transaction SQLite already ended has nothing left to commit: what
+    // it held is gone, and saying otherwise would report lost records as stored.
+    if (!d->vol->batchIntact()) {
+        d->finish(false);
+        return fail(Error::WriteFailed);
+    }
+    const bool ok = d->tx->commit();
+    const int rc = d->tx->errorCode();
+    d->finish(ok);
+    if (!ok) return fail(errorFromSqlite(rc));
+    g_lastError = Error::None;
+    return true;
+}
+
+void Batch::rollback() {
+    if (d->tx) d->finish(false);
 }
 
 }  // namespace cedb

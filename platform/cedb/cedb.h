@@ -218,6 +218,36 @@ private:
     std::unique_ptr<Impl> d;
 };
 
+// Many writes as one durable transaction. While a batch is open on a volume, every add, update
+// and delete of this process on that volume (through any handle) joins it: each still takes its
+// own object identifier and succeeds or fails on its own (a failed one leaves the batch going,
+// without it), but other processes see none of them until commit() returns, and a crash or a
+// failed commit leaves none of them. Batches nest; only the outermost commit makes the writes
+// durable, an inner one just ends the inner batch.
+//
+// A batch holds the volume's write lock from begin to end: writers in other processes wait up
+// to their busy timeout meanwhile. Keep batches short and never wait on the user inside one.
+class Batch {
+public:
+    // Begins the batch; active() tells whether it did (lastError: Busy, NotFound, WriteFailed).
+    explicit Batch(const VolumeId& volume);
+    // Rolls back whatever is not yet committed.
+    ~Batch();
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+    bool active() const;
+    // Makes every write of the batch durable at once and ends the batch. False when it could
+    // not: then nothing of the batch is stored (lastError says why). The batch is over either way.
+    bool commit();
+    // Undoes every write of the batch and ends it.
+    void rollback();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
 // Every open connection of this process is closed (for tests that change the device root).
 void closeAllVolumes();
 

@@ -48,7 +48,7 @@ Error check(Op op, const std::u16string& database) {
     for (Rule& r : s.rules) {
         if (r.times == 0) continue;
         if (r.op != Op::Any && r.op != op) continue;
-        if (!r.database.empty() && r.database != database) continue;
+        if (op != Op::Commit && !r.database.empty() && r.database != database) continue;
         if (r.skip > 0) {
             --r.skip;
             continue;

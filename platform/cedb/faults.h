@@ -19,6 +19,7 @@ enum class Op {
     Delete,  // deleteRecord, deleteDatabase
     Mount,
     Find,    // findDatabase, enumerateDatabases, objectInfo
+    Commit,  // Batch::commit (the rule's database is ignored: a batch spans the volume)
 };
 
 struct Rule {

@@ -115,6 +115,14 @@ void abandonIfForked(ConnectionCache& c) {
 }
 
 bool ensureSchema(sqlite::Connection& c) {
+    // Both tables are made in one transaction, so a file holding the second has both. Opening
+    // such a file takes no write lock, and a batch held open on the object store by another
+    // connection does not stop it.
+    {
+        sqlite::Statement q(c.handle(),
+                            "SELECT count(*) FROM sqlite_master WHERE type='table' AND name='reg_values'");
+        if (q.valid() && q.step() == SQLITE_ROW && q.columnInt(0) == 1) return true;
+    }
     sqlite::WriteTransaction tx(c);
     return tx.begun() && c.exec(kSchema) && tx.commit();
 }

@@ -119,18 +119,44 @@ Statement& Connection::cached(std::string_view sql) {
 }
 
 WriteTransaction::WriteTransaction(Connection& c) : c_(c) {
-    int rc = sqlite3_exec(c_.handle(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    // Inside an open transaction (a batch) this write becomes a savepoint of it: it can still
+    // fail on its own without taking the batch's earlier writes along.
+    nested_ = sqlite3_get_autocommit(c_.handle()) == 0;
+    int rc = sqlite3_exec(c_.handle(), nested_ ? "SAVEPOINT w" : "BEGIN IMMEDIATE", nullptr,
+                          nullptr, nullptr);
     begun_ = rc == SQLITE_OK;
     if (!begun_) error_ = c_.lastErrorCode();
 }
 
 WriteTransaction::~WriteTransaction() {
-    if (begun_ && !done_) sqlite3_exec(c_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    if (begun_ && !done_) rollback();
+}
+
+void WriteTransaction::rollback() {
+    if (!begun_ || done_) return;
+    done_ = true;
+    // A failed statement may already have ended the whole transaction (SQLite does so on a
+    // full disk or an I/O error); then there is nothing left to roll back here.
+    if (sqlite3_get_autocommit(c_.handle())) return;
+    if (nested_) {
+        sqlite3_exec(c_.handle(), "ROLLBACK TO w", nullptr, nullptr, nullptr);
+        sqlite3_exec(c_.handle(), "RELEASE w", nullptr, nullptr, nullptr);
+    } else {
+        sqlite3_exec(c_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    }
 }
 
 bool WriteTransaction::commit() {
     if (!begun_ || done_) return false;
-    int rc = sqlite3_exec(c_.handle(), "COMMIT", nullptr, nullptr, nullptr);
+    // The enclosing transaction is gone (rolled back by SQLite after an error): committing
+    // the savepoint now would write on in autocommit mode, outside the batch.
+    if (nested_ && sqlite3_get_autocommit(c_.handle())) {
+        done_ = true;
+        error_ = SQLITE_ABORT;
+        return false;
+    }
+    int rc = sqlite3_exec(c_.handle(), nested_ ? "RELEASE w" : "COMMIT", nullptr, nullptr,
+                          nullptr);
     if (rc == SQLITE_OK) {
         done_ = true;
         return true;

@@ -69,16 +69,22 @@ private:
 };
 
 // A write transaction: BEGIN IMMEDIATE on construction, ROLLBACK unless commit() succeeded.
+// Begun while the connection is already inside a transaction, it is a savepoint of that one:
+// commit() releases the savepoint (the enclosing transaction decides durability), and a
+// rollback undoes only what was written since it began.
 class WriteTransaction {
 public:
     explicit WriteTransaction(Connection& c);
     ~WriteTransaction();
     bool begun() const { return begun_; }
+    bool nested() const { return nested_; }
     bool commit();
+    void rollback();
     int errorCode() const { return error_; }
 
 private:
     Connection& c_;
+    bool nested_ = false;
     bool begun_ = false;
     bool done_ = false;
     int error_ = 0;

@@ -220,6 +220,17 @@ TEST_F(PeopleListTest, APersonRecordLackingAPropertyIsLeftOutAndTheOthersListed)
     EXPECT_EQ(idsOf(makeList(NameAndPhone)->shownRows()), (std::vector<int>{kim, lee}));
 }
 
+TEST_F(PeopleListTest, AnUndecodableRecordHidesNoOneAfterItAndAddingStillWorks) {
+    const int kim = addPerson(QStringLiteral("김유신"));
+    const int broken = addPerson(QStringLiteral("망가짐"));
+    const int lee = addPerson(QStringLiteral("이순신"));
+    ASSERT_TRUE(testsupport::damageRecord(broken));
+    EXPECT_EQ(idsOf(makeList(NameList)->shownRows()), (std::vector<int>{kim, lee, NoNameId}));
+    const int park = addPerson(QStringLiteral("박문수"));
+    EXPECT_GT(park, lee);
+    EXPECT_EQ(idsOf(makeList(NameAndPhone)->shownRows()), (std::vector<int>{kim, park, lee}));
+}
+
 TEST_F(PeopleListTest, TheGroupFilterListsTheMembersOfTheGroupChosen) {
     ASSERT_TRUE(store.AddCategory(u" 모임"));
     const int a = addPerson(QStringLiteral("가"), QStringLiteral("VIP, 동창생"));

@@ -13,8 +13,23 @@
 #include "fs/devfs.h"
 #include "registry/registry.h"
 #include "registry/registry_faults.h"
+#include "sqlite/sqlite_db.h"
 
 namespace testsupport {
+
+bool damageRecord(int32_t recordId) {
+    cedb::Database db;
+    if (!db.open(cedb::objectStore(), u"Quorin Database") ||
+        !db.seekFirstEqual(cedb::PropVal::i4(0x102, recordId)))
+        return false;
+    const cedb::Oid oid = db.currentOid();
+    db.close();
+    sqlite::Connection conn(devfs::objectStoreFile());
+    static const uint8_t garbage[] = {0xFF, 0xFF, 0xFF, 0x7F, 0x01};
+    sqlite::Statement st(conn.handle(), "UPDATE cedb_records SET props = ?1 WHERE oid = ?2");
+    st.bindBlob(1, garbage, sizeof garbage).bind(2, int64_t(oid));
+    return st.step() == SQLITE_DONE && sqlite3_changes(conn.handle()) == 1;
+}
 
 TempRoots::TempRoots() {
     static std::atomic<int> serial{0};

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -28,6 +29,11 @@ private:
 // by the caller) prepended, and returns what it printed; for jobs that must run in another
 // process (the child sees the variable and does its job before any test starts).
 std::string runSelf(const std::string& environment, bool withErrors = false);
+
+// Overwrites the stored properties of the record of "Quorin Database" whose identifier is
+// `recordId` with bytes that cannot be decoded, as a damaged store file would hold them; its
+// sort columns stay, so it can still be found by identifier. False when there is no such record.
+bool damageRecord(int32_t recordId);
 
 // Resets the per-process state of the platform stand-ins (connections, clock, faults).
 void resetPlatformState();

@@ -63,7 +63,8 @@ TEST_F(TodayTest, EachRepeatRuleFallsOnItsOwnDays) {
     addAnniversary(u"C", u"7일 간격", dayFromToday(7), days, 7);  // not begun yet
     addAnniversary(u"D", u"매월", date(2019, 7, 14), month);
     addAnniversary(u"E", u"매월", date(2026, 3, 15), month);
-    addAnniversary(u"F", u"매년", date(2030, 3, 14), year);
+    addAnniversary(u"F", u"매년", date(2030, 3, 14), year);  // not begun yet either
+    addAnniversary(u"F2", u"매년", date(2020, 3, 14), year);
     addAnniversary(u"G", u"매년", date(2025, 4, 14), year);
     addAnniversary(u"H", u"한 번", kToday, none);
     addAnniversary(u"I", u"한 번", date(2025, 3, 14), none);
@@ -71,7 +72,7 @@ TEST_F(TodayTest, EachRepeatRuleFallsOnItsOwnDays) {
     addAnniversary(u"K", u"하루 간격", date(1601, 1, 2), days, 1);
     EXPECT_EQ(computeToday(clk::localTime()).lines,
               (std::vector<std::u16string>{line(u"A", u"7일 간격"), line(u"D", u"매월"),
-                                           line(u"F", u"매년"), line(u"H", u"한 번"),
+                                           line(u"F2", u"매년"), line(u"H", u"한 번"),
                                            line(u"K", u"하루 간격")}));
 }
 

@@ -11,6 +11,8 @@
 #include "fs/devfs.h"
 #include "registry/registry.h"
 
+#include <sqlite3.h>
+
 namespace inspect {
 namespace {
 
@@ -141,6 +143,42 @@ int usage(std::ostream& err) {
     return 2;
 }
 
+// Whether the object store file is one this device wrote, judged without changing it: a file
+// that is not a database, or a database without the record tables, is reported in words.
+bool checkStoreFile(const std::filesystem::path& file, std::ostream& err) {
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    int tables = 0;
+    if (rc == SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        rc = sqlite3_prepare_v2(db,
+                                "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name "
+                                "IN ('cedb_databases', 'cedb_records')",
+                                -1, &st, nullptr);
+        if (rc == SQLITE_OK) {
+            rc = sqlite3_step(st);
+            if (rc == SQLITE_ROW) {
+                tables = sqlite3_column_int(st, 0);
+                rc = SQLITE_OK;
+            }
+        }
+        sqlite3_finalize(st);
+    }
+    const std::string why = rc == SQLITE_OK ? std::string() : sqlite3_errstr(rc);
+    sqlite3_close(db);
+    if (rc != SQLITE_OK) {
+        err << "the object store " << file.string() << " is damaged or not a database: " << why
+            << "\n";
+        return false;
+    }
+    if (tables != 2) {
+        err << "the object store " << file.string()
+            << " is a database of another program: it holds no record tables\n";
+        return false;
+    }
+    return true;
+}
+
 int databases(std::ostream& out) {
     for (cedb::Oid oid : cedb::enumerateDatabases(cedb::objectStore(), 0)) {
         auto info = cedb::objectInfo(cedb::objectStore(), oid);
@@ -162,11 +200,13 @@ int dump(const std::string& name, bool asJson, std::ostream& out, std::ostream& 
     }
     if (asJson) out << "[";
     bool firstRecord = true;
+    int unreadable = 0;
     bool ok = db.seekFirst();
     for (; ok; ok = db.seekNext()) {
         auto rec = db.readCurrent();
         if (!rec) {
             err << "record " << db.currentOid() << " cannot be read: " << cedb::errorText(cedb::lastError()) << "\n";
+            ++unreadable;
             continue;
         }
         if (asJson) {
@@ -189,6 +229,11 @@ int dump(const std::string& name, bool asJson, std::ostream& out, std::ostream& 
     if (asJson) out << "\n]\n";
     if (!db.endOfData()) {
         err << "the walk stopped early: " << cedb::errorText(cedb::lastError()) << "\n";
+        return 1;
+    }
+    if (unreadable) {
+        err << unreadable << (unreadable == 1 ? " record" : " records")
+            << " of the database could not be read\n";
         return 1;
     }
     return 0;
@@ -303,6 +348,7 @@ int run(const std::vector<std::string>& argsIn, std::ostream& out, std::ostream&
         err << "no device data at " << file.string() << "\n";
         return 1;
     }
+    if (args[0] != "reg" && !checkStoreFile(file, err)) return 1;
     if (args[0] == "databases") return databases(out);
     if (args[0] == "dump" && args.size() >= 2) {
         return dump(args[1], args.size() > 2 && args[2] == "--json", out, err);
