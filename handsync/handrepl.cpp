@@ -26,6 +26,7 @@ struct Module {
     std::u16string volumePath;
     UINT partnerBit = 1;
     std::unique_ptr<CEOID[]> handedOut;  // the list FindObjects gave, until it is given back
+    std::unique_ptr<cedb::Batch> batch;   // between SDR_BEGIN_BATCH and SDR_COMMIT_BATCH
 };
 Module& module() {
     static Module m;
@@ -202,6 +203,8 @@ bool isValidPacket(const uint8_t* data, size_t size) {
 BOOL InitObjType(const char16_t* objType, IDeviceObjHandler** handler, UINT partnerBit) {
     Module& m = module();
     if (!objType) {
+        if (m.batch) m.batch->commit();
+        m.batch.reset();
         if (mounted()) cedb::unmountVolume(m.volume);
         m.volume = cedb::VolumeId{};
         return TRUE;
@@ -329,7 +332,23 @@ BOOL ReportStatus(const char16_t*, UINT code, UINT) {
 
 BOOL SyncData(SDREQUEST* request) {
     if (!request) return FALSE;
-    if (request->fSet || request->uCode != SDR_VOLUME_PATH) return TRUE;
+    if (request->fSet) {
+        Module& m = module();
+        if (request->uCode == SDR_BEGIN_BATCH) {
+            if (m.batch) return FALSE;
+            m.batch = std::make_unique<cedb::Batch>(m.volume);
+            if (!m.batch->active()) m.batch.reset();
+            return m.batch ? TRUE : FALSE;
+        }
+        if (request->uCode == SDR_COMMIT_BATCH) {
+            if (!m.batch) return FALSE;
+            const bool ok = m.batch->commit();
+            m.batch.reset();
+            return ok ? TRUE : FALSE;
+        }
+        return TRUE;
+    }
+    if (request->uCode != SDR_VOLUME_PATH) return TRUE;
     std::u16string path;
     if (auto key = reg::Key::open(reg::Hive::LocalMachine, kVolumeKey))
         path = key->queryString(kVolumeValue, 520).value_or(u"");

@@ -146,6 +146,10 @@ struct SDREQUEST {
     UINT cbData;  // in: the buffer's size; out: the size needed
 };
 inline constexpr UINT SDR_VOLUME_PATH = 1;
+// Set requests of this platform: the writes between the two go to the handheld's store as one
+// durable transaction (a service brackets a whole transfer with them).
+inline constexpr UINT SDR_BEGIN_BATCH = 2;
+inline constexpr UINT SDR_COMMIT_BATCH = 3;
 
 inline constexpr DWORD RSF_NEW_OBJECT = 0x1;
 
