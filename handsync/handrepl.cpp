@@ -38,14 +38,12 @@ bool mounted() { return !module().volume.isObjectStore(); }
 // The database on the module's volume, found by type and name, or created there.
 bool openDatabase(cedb::Database& db) {
     const cedb::VolumeId& vol = module().volume;
-    cedb::Oid oid = 0;
-    for (cedb::Oid candidate : cedb::enumerateDatabases(vol, MainDatabaseType)) {
-        const auto info = cedb::objectInfo(vol, candidate);
-        if (info && info->kind == cedb::ObjectKind::Database &&
-            info->database.name == MainDatabaseName) {
-            oid = candidate;
-            break;
-        }
+    // The database of that name, when it is of our type. (Looked up by name and type rather
+    // than through its object information, which counts every record: this runs per packet.)
+    cedb::Oid oid = cedb::findDatabase(vol, std::u16string(MainDatabaseName));
+    if (oid) {
+        const std::vector<cedb::Oid> ours = cedb::enumerateDatabases(vol, MainDatabaseType);
+        if (std::find(ours.begin(), ours.end(), oid) == ours.end()) return false;
     }
     if (!oid)
         oid = cedb::createDatabase(vol, std::u16string(MainDatabaseName), MainDatabaseType,
