@@ -1,6 +1,7 @@
 #include "desksync/backup_file.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <unordered_set>
 
@@ -119,17 +120,67 @@ uint32_t BackupFile::append(const uint8_t* rec) {
     return id;
 }
 
+namespace {
+// Keeps the compiler from moving stores across the steps: a writer killed between two steps
+// must leave them in program order.
+void step() { std::atomic_signal_fence(std::memory_order_seq_cst); }
+}  // namespace
+
 void BackupFile::replace(uint32_t index, const uint8_t* rec) {
     uint8_t* slot = record(index);
+    const uint32_t id = get32(slot + kRecItemId);
+    put32(slot + kRecItemId, 0);
+    step();
     std::memcpy(slot + 8, rec + 8, kRecordSize - 8);
+    step();
+    put32(slot + kRecItemId, id);
+}
+
+void BackupFile::moveSlot(uint32_t to, uint32_t from) {
+    uint8_t* dst = record(to);
+    const uint8_t* src = record(from);
+    put32(dst + kRecItemId, 0);
+    step();
+    std::memcpy(dst, src, kRecItemId);
+    std::memcpy(dst + 8, src + 8, kRecordSize - 8);
+    step();
+    put32(dst + kRecItemId, get32(src + kRecItemId));
+    step();
+}
+
+void BackupFile::shiftDown(uint32_t index, uint32_t count) {
+    for (uint32_t k = index; k + 1 < count; ++k) moveSlot(k, k + 1);
+    step();
+    put32(b_ + kOffRecordCount, count - 1);
+    step();
+    std::memset(record(count - 1), 0, kRecordSize);
 }
 
 void BackupFile::remove(uint32_t index) {
     const uint32_t n = recordCount();
     if (index >= n) return;
-    std::memmove(record(index), record(index + 1), size_t(n - 1 - index) * kRecordSize);
-    put32(b_ + kOffRecordCount, n - 1);
-    std::memset(record(n - 1), 0, kRecordSize);
+    put32(record(index) + kRecItemId, 0);
+    step();
+    shiftDown(index, n);
+}
+
+bool BackupFile::recover() {
+    if (get32(b_) != kSignature || get32(b_ + 4) != kSignature) return false;
+    const uint32_t n = recordCount();
+    if (n > kMaxRecords) return false;
+    for (uint32_t k = 0; k < n; ++k) {
+        if (itemId(k) == 0) {  // caught mid-write: drop it
+            shiftDown(k, n);
+            break;
+        }
+        if (k + 1 < n && itemId(k) == itemId(k + 1)) {  // a removal between two slots
+            shiftDown(k + 1, n);
+            break;
+        }
+    }
+    // Records past the count are not the file's: a slot beyond it may hold an appended record
+    // that was never taken in.
+    return validAll();
 }
 
 void packetToRecord(const RecordImage& packet, const cedb::FileTime& written, uint8_t* rec,

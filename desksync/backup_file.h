@@ -83,8 +83,19 @@ public:
     void replace(uint32_t index, const uint8_t* rec);
     // Removes the record, moving the later ones down.
     void remove(uint32_t index);
+    // Finishes or undoes what a writer that died under the mutex left half done, then checks
+    // the whole file. A slot is rewritten with its item identifier cleared first and set last,
+    // so a slot caught mid-write shows identifier 0 (and is dropped: a replacement caught
+    // half-way is lost from the file, never kept half-written), and a removal caught between
+    // two slots shows one record twice in a row (and is carried on). False when the file is
+    // still not sound.
+    bool recover();
 
 private:
+    // Copies slot `from` over slot `to` in the order recover() relies on.
+    void moveSlot(uint32_t to, uint32_t from);
+    // Removes slot `index` of `count` records by moving the later ones down.
+    void shiftDown(uint32_t index, uint32_t count);
     uint8_t* b_;
 };
 

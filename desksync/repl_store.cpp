@@ -190,7 +190,9 @@ HRESULT CReplStore::openFile(bool create) {
     {
         desk::MutexLock lock(*mutex_);
         if (!lock.owned()) return E_FAIL;
-        if (!BackupFile(file->data()).validAll()) return E_UNEXPECTED;
+        BackupFile f(file->data());
+        const bool sound = lock.result() == desk::LockResult::Abandoned ? f.recover() : f.validAll();
+        if (!sound) return E_UNEXPECTED;
     }
     if (!change_) change_ = desk::Event::open(kChangeEventName);
     file_ = std::move(file);

@@ -154,7 +154,7 @@ HRESULT CReplStore::withFile(F&& body) {
     if (!lock.owned()) return E_UNEXPECTED;  // the file is not touched without the mutex
     BackupFile f(file_->data());
     // An owner that died may have left anything: look at all of it then.
-    const bool sound = lock.result() == desk::LockResult::Abandoned ? f.validAll() : f.validHeader();
+    const bool sound = lock.result() == desk::LockResult::Abandoned ? f.recover() : f.validHeader();
     if (!sound) return E_UNEXPECTED;
     return body(f);
 }

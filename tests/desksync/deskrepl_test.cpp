@@ -7,6 +7,9 @@
 #include <QTest>
 #include <chrono>
 #include <fstream>
+#include <functional>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <thread>
 
 #include "desk/desk.h"
@@ -323,6 +326,63 @@ TEST_F(DeskreplTest, AFileDamagedWhileOpenIsNotWritten) {
     EXPECT_EQ(hr, E_UNEXPECTED);
     EXPECT_EQ(at(bytes(), 8), 2u);
     store->FreeObject(one);
+}
+
+// The states a writer killed under the mutex can leave: the next locker finishes the removal
+// or drops the slot caught mid-write, and never keeps a half-written record.
+TEST_F(DeskreplTest, AWriterThatDiedHalfWayIsMadeGoodByTheNextLocker) {
+    struct Case {
+        const char* what;
+        std::function<void(uint8_t*)> damage;
+        std::vector<uint32_t> left;
+    } cases[] = {
+        {"removal of 2 before any move", [](uint8_t* p) { put32(p + 40024 + 1320 + 4, 0); },
+         {1, 3, 4}},
+        {"removal of 2, slot 2 caught mid-move",
+         [](uint8_t* p) {
+             std::memcpy(p + 40024 + 1320, p + 40024 + 2 * 1320, 1320);  // 3 moved down
+             put32(p + 40024 + 2 * 1320 + 4, 0);                         // 4 half over 3
+             std::memset(p + 40024 + 2 * 1320 + 600, 'x', 100);
+         },
+         {1, 3, 4}},
+        {"removal of 2, moved, count not yet lowered",
+         [](uint8_t* p) {
+             std::memmove(p + 40024 + 1320, p + 40024 + 2 * 1320, 2 * 1320);
+         },
+         {1, 3, 4}},
+        {"replacement of 3 caught half-way",
+         [](uint8_t* p) {
+             put32(p + 40024 + 2 * 1320 + 4, 0);
+             std::memset(p + 40024 + 2 * 1320 + 40, 'y', 300);
+         },
+         {1, 2, 4}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(std::filesystem::path(path));
+        ASSERT_EQ(openStore(), S_OK);
+        for (auto name : {u"a", u"b", u"c", u"d"}) store->FreeObject(write(person(name)));
+        closeStore();
+        // The writer takes the mutex, leaves the file half-changed and dies.
+        const pid_t pid = fork();
+        if (pid == 0) {
+            auto m = desk::NamedMutex::open(kMutexName);
+            m->lock();
+            auto f = desk::FileMapping::open(std::filesystem::path(path), kFileSize);
+            c.damage(f->data());
+            _exit(0);
+        }
+        waitpid(pid, nullptr, 0);
+        ASSERT_EQ(openStore(), S_OK);
+        EXPECT_EQ(enumerate(), c.left);
+        auto m = desk::FileMapping::open(std::filesystem::path(path), kFileSize);
+        EXPECT_TRUE(BackupFile(m->data()).validAll());
+        for (uint32_t i = 0; i < 3; ++i) {
+            const RecordImage r = recordToPacket(BackupFile(m->data()).record(i));
+            EXPECT_EQ(text(r.name), std::u16string(1, u"abcd"[c.left[i] - 1]));
+        }
+        closeStore();
+    }
 }
 
 TEST_F(DeskreplTest, TheFilterAppliesToPersonsOnly) {
