@@ -38,7 +38,7 @@ CSyncOptDlg::CSyncOptDlg(QWidget* parent, const std::u16string& volumeText,
     : QDialog(parent) {
     setWindowTitle(QStringLiteral("Quorin 백업"));
     QFont font(QStringLiteral("NanumGothic"));
-    font.setPixelSize(11);
+    font.setPixelSize(10);
     setFont(font);
     setFixedSize(du(0, 0, 233, 211).size());
 

@@ -10,7 +10,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace desksync;
     static std::vector<uint8_t> file(kFileSize);
-    std::fill(file.begin(), file.end(), 0);
+    // Only what the last input can have touched is cleared: the header and its records.
+    static size_t dirty = kFileSize;
+    std::fill(file.begin(), file.begin() + dirty, 0);
+    dirty = std::min(kFileSize, kOffRecords + (size > 24 ? size - 24 : 0) + kRecordSize);
     const size_t head = std::min<size_t>(size, 20);
     std::memcpy(file.data(), data, head);
     if (size > 20) std::memcpy(file.data() + kOffRecordCount, data + 20, std::min<size_t>(size - 20, 4));

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <cstring>
+#include <optional>
 #include <random>
 #include <set>
 #include <vector>
@@ -49,17 +50,16 @@ public:
         *w = nullptr;
         return S_OK;
     }
-    HRESULT OnItemNotify(UINT, const char16_t*, const char16_t*, HREPLITEM item, ULONG) override {
-        pending.push_back(item);
-        return S_OK;
+    // Changes that other desktop programs make while a run goes on are not taken: a run
+    // enumerates every item afresh, and the store frees a handle whose report is refused.
+    HRESULT OnItemNotify(UINT, const char16_t*, const char16_t*, HREPLITEM, ULONG) override {
+        return E_NOTIMPL;
     }
     HRESULT QueryDevice(UINT code, void** data) override {
         if (code != QDC_SYNC_DATA || !data || !*data) return E_INVALIDARG;
         if (!syncData_) return RERR_DEVICE_NOT_CONNECTED;
         return syncData_(static_cast<SDREQUEST*>(*data)) ? S_OK : E_FAIL;
     }
-    std::vector<HREPLITEM> pending;
-
 private:
     PFN_SyncData syncData_;
 };
@@ -111,8 +111,6 @@ public:
     }
 
     void close() {
-        for (HREPLITEM i : notify_ ? notify_->pending : std::vector<HREPLITEM>{}) store_->FreeObject(i);
-        if (notify_) notify_->pending.clear();
         if (store_) {
             if (folder_) store_->FreeObject(folder_);
             folder_ = nullptr;
@@ -254,8 +252,13 @@ private:
 
 using Identity = std::vector<uint8_t>;
 
-// The handheld's identity; made when it has none (a new or reset handheld).
-Identity deviceIdentity() {
+// The handheld's identity; made when it has none (a new or reset handheld) and `make`.
+Identity deviceIdentity(bool make = true) {
+    if (!make) {
+        auto key = reg::Key::open(reg::Hive::LocalMachine, kIdentityKey);
+        const auto v = key ? key->query(kIdentityValue) : std::nullopt;
+        return v && v->data.size() == 16 ? v->data : Identity{};
+    }
     auto key = reg::Key::create(reg::Hive::LocalMachine, kIdentityKey);
     if (!key) return {};
     if (auto v = key->query(kIdentityValue); v && v->data.size() == 16) return v->data;
@@ -347,7 +350,9 @@ int status(const Paths& paths, Counts& counts, std::ostream& err) {
     Session s;
     if (!s.open(paths, err)) return 1;
     bool same = false;
-    ObjectMap map = loadMap(deviceIdentity(), &same);
+    // Looking changes nothing, not even the handheld's identity.
+    const Identity device = deviceIdentity(false);
+    ObjectMap map = device.empty() ? ObjectMap{} : loadMap(device, &same);
     BackupPlan plan;
     if (!planBackup(s, map, same, plan)) {
         err << "quorin-sync: the handheld's records cannot be listed\n";
@@ -453,6 +458,9 @@ int restore(const Paths& paths, Counts& counts, std::ostream& err) {
     }
     IReplStore* store = s.store();
     const std::set<CEOID> present(all.begin(), all.end());
+    // Objects deleted on the handheld since are forgotten: a later backup must not take their
+    // items, restored now under new objects, for deletions.
+    std::erase_if(map, [&](const auto& entry) { return !present.count(entry.first); });
     std::map<uint32_t, CEOID> objectOf;  // desktop item -> handheld object
     for (const auto& [oid, item] : map)
         if (present.count(oid)) objectOf[itemIdOf(item)] = oid;

@@ -447,6 +447,29 @@ TEST_F(DeskreplTest, TheWatchThreadReportsOtherProgramsChanges) {
     EXPECT_FALSE(store->isOpen());
 }
 
+TEST_F(DeskreplTest, ConflictsBetweenIdenticalRecordsAreIgnored) {
+    ASSERT_EQ(openStore(), S_OK);
+    ReplItem* a = write(person(u"Kim"));
+    ReplItem* b = write(person(u"KIM"));
+    ReplItem* c = write(person(u"Lee"));
+    CONFINFO info{};
+    info.cbStruct = sizeof info - 1;
+    EXPECT_EQ(store->GetConflictInfo(&info), E_INVALIDARG);
+    info.cbStruct = sizeof info;
+    info.hLocalItem = a;
+    info.hRemoteItem = b;
+    EXPECT_EQ(store->GetConflictInfo(&info), RERR_IGNORE);  // texts ignore case here
+    info.hRemoteItem = c;
+    EXPECT_EQ(store->GetConflictInfo(&info), S_OK);
+    EXPECT_EQ(std::u16string(info.szLocalName), u"Quorin");
+    EXPECT_EQ(std::u16string(info.szLocalDesc), u"Name : Kim\r\nCompany : 회사\r\n");
+    EXPECT_EQ(std::u16string(info.szRemoteDesc), u"Name : Lee\r\nCompany : 회사\r\n");
+    // ... but not for removing duplicates.
+    EXPECT_EQ(store->RemoveDuplicates(kObjectType, 0), S_OK);
+    EXPECT_EQ(enumerate().size(), 3u);
+    for (ReplItem* i : {a, b, c}) store->FreeObject(i);
+}
+
 TEST_F(DeskreplTest, HandlesAndServerExports) {
     ASSERT_EQ(openStore(), S_OK);
     ReplItem item{1, 77, {5, 6}};

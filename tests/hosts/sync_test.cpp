@@ -94,7 +94,7 @@ protected:
 };
 
 TEST_F(SyncTest, BackUpAndRestoreEveryRecord) {
-    for (int n : {0, 1, 4998}) {
+    for (int n : {0, 1, 4998, 4999}) {
         SCOPED_TRACE(n);
         emptyDevice();
         std::filesystem::remove_all(roots.desktop());
@@ -156,6 +156,26 @@ TEST_F(SyncTest, ChangesAndDeletionsFollowAndTheCounterStaysAbove) {
     // A second restore onto the same handheld doubles nothing.
     EXPECT_EQ(sync(roots_() + " restore").out, counts(0, 4, 0));
     EXPECT_EQ(records().size(), 5u);
+}
+
+TEST_F(SyncTest, ARecordDeletedOnTheHandheldComesBackAndStaysInTheBackup) {
+    addRecords(3);
+    ASSERT_EQ(sync(roots_() + " backup").rc, 0);
+    {
+        CRecordStore store;
+        ASSERT_TRUE(store.OpenDatabase(res::IDS_MAIN_DATABASE, MainHandle));
+        RecordImage gone{};
+        gone.kind = PersonKind;
+        gone.id = 11;
+        ASSERT_TRUE(store.DeleteRecord(gone));
+    }
+    EXPECT_EQ(sync(roots_() + " restore").out, counts(1, 2, 0));
+    EXPECT_EQ(records().size(), 3u);
+    // The restored record is known under its new object: nothing to send, nothing deleted.
+    EXPECT_EQ(sync(roots_() + " status").out, counts(0, 0, 0));
+    EXPECT_EQ(sync(roots_() + " backup").out, counts(0, 0, 0));
+    emptyDevice();
+    EXPECT_EQ(sync(roots_() + " restore").out, counts(3, 0, 0));
 }
 
 TEST_F(SyncTest, AResetHandheldNeverEmptiesTheBackup) {
