@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <map>
 #include <random>
 #include <thread>
@@ -176,6 +177,35 @@ TEST_F(SyncTest, ARecordDeletedOnTheHandheldComesBackAndStaysInTheBackup) {
     EXPECT_EQ(sync(roots_() + " backup").out, counts(0, 0, 0));
     emptyDevice();
     EXPECT_EQ(sync(roots_() + " restore").out, counts(3, 0, 0));
+}
+
+TEST_F(SyncTest, TheItemFilterKeepsPersonsOutOfARestoreButNotTheirAppointments) {
+    addRecords(6);  // persons 11 and 41, named in Hangul
+    ASSERT_EQ(sync(roots_() + " backup").rc, 0);
+    emptyDevice();
+    ASSERT_TRUE(desk::writeDeviceSettings(u"c:\\Program Files\\Microsoft ActiveSync\\Quorin.qrn", 1));
+    EXPECT_EQ(sync(roots_() + " restore").out, counts(4, 0, 0));
+    for (const auto& [id, r] : records()) EXPECT_NE(r.kind, PersonKind) << id;
+    ASSERT_TRUE(desk::writeDeviceSettings(u"c:\\Program Files\\Microsoft ActiveSync\\Quorin.qrn", 0));
+    EXPECT_EQ(sync(roots_() + " restore").out, counts(2, 4, 0));
+    EXPECT_EQ(records().size(), 6u);
+}
+
+TEST_F(SyncTest, FailuresAreToldAndChangeNothing) {
+    addRecords(2);
+    std::filesystem::create_directories(backupFile().parent_path());
+    { std::ofstream(backupFile()) << "someone else's file"; }
+    const SyncRun foreign = sync(roots_() + " backup");
+    EXPECT_EQ(foreign.rc, 1);
+    EXPECT_EQ(std::filesystem::file_size(backupFile()), 19u);
+    EXPECT_EQ(sync(roots_() + " restore").rc, 1);
+    EXPECT_EQ(records().size(), 2u);
+    EXPECT_EQ(sync(roots_() + " --handrepl /nonexistent.so backup").rc, 1);
+    EXPECT_EQ(sync(roots_() + " frobnicate").rc, 2);
+    EXPECT_EQ(sync(roots_()).rc, 2);
+    // The refused backup left the handheld's records marked.
+    std::filesystem::remove(backupFile());
+    EXPECT_EQ(sync(roots_() + " backup").out, counts(2, 0, 0));
 }
 
 TEST_F(SyncTest, AResetHandheldNeverEmptiesTheBackup) {
