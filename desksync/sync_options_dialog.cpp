@@ -8,7 +8,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QButtonGroup>
-#include <QSpinBox>
+#include <QIntValidator>
+#include <QKeyEvent>
+#include <QScrollBar>
 
 #include "desk/desk.h"
 #include "ui/controls.h"
@@ -53,8 +55,19 @@ CSyncOptDlg::CSyncOptDlg(QWidget* parent, const std::u16string& volumeText,
     schedule->addButton(place<QRadioButton>(this, IDC_CUSTOM, du(11, 69, 61, 11),
                                             QStringLiteral("사용자 정의")));
     schedule->buttons().front()->setChecked(true);
-    auto* number = place<QSpinBox>(this, IDC_CUSTOM_NUMBER, du(80, 68, 52, 12));
-    number->setRange(0, 999);
+    // The custom number and its up-down control, which sets the number and follows its edits.
+    auto* number = place<QLineEdit>(this, IDC_CUSTOM_NUMBER, du(80, 68, 41, 12));
+    number->setValidator(new QIntValidator(0, 999, number));
+    number->setText(QStringLiteral("0"));
+    auto* spin = place<QScrollBar>(this, IDC_CUSTOM_SPIN, du(122, 68, 10, 12));
+    spin->setOrientation(Qt::Vertical);
+    spin->setRange(0, 999);
+    spin->setInvertedAppearance(true);  // the upper arrow counts up
+    spin->setInvertedControls(false);
+    connect(spin, &QScrollBar::valueChanged, number,
+            [number](int v) { number->setText(QString::number(v)); });
+    connect(number, &QLineEdit::textEdited, spin, [spin](const QString& t) { spin->setValue(t.toInt()); });
+    number->installEventFilter(this);
     place<QLabel>(this, IDC_LAST_UPDATED, du(14, 96, 150, 13),
                   QStringLiteral("Last Updated : ") + lastUpdated);
 
@@ -85,6 +98,19 @@ CSyncOptDlg::CSyncOptDlg(QWidget* parent, const std::u16string& volumeText,
     auto* close = place<QPushButton>(this, 2, du(118, 190, 50, 14), QStringLiteral("닫기"));
     connect(ok, &QPushButton::clicked, this, &CSyncOptDlg::accept);
     connect(close, &QPushButton::clicked, this, &CSyncOptDlg::reject);
+}
+
+bool CSyncOptDlg::eventFilter(QObject* watched, QEvent* event) {
+    // The arrow keys in the number step it, as its up-down control does.
+    if (event->type() == QEvent::KeyPress && ui::controlId(watched) == IDC_CUSTOM_NUMBER) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            auto* spin = ui::control<QScrollBar>(this, IDC_CUSTOM_SPIN);
+            spin->setValue(spin->value() + (key == Qt::Key_Up ? 1 : -1));
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CSyncOptDlg::accept() {

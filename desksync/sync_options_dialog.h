@@ -33,6 +33,7 @@ public:
 
 protected:
     void accept() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     uint32_t filter_ = 0;

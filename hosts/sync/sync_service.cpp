@@ -24,6 +24,9 @@ constexpr UINT kPartner = 1;
 constexpr char16_t kStateKey[] = u"Software\\Quorin\\Partners\\Device\\Sync";
 constexpr char16_t kMapValue[] = u"Objects";
 constexpr char16_t kDeviceValue[] = u"Device";
+// Set while a backup runs: the highest item identifier in the file when it began. Items above
+// it that no object maps to were written by a backup that did not finish.
+constexpr char16_t kUnfinishedValue[] = u"Unfinished";
 // Handheld registry: the identity of this handheld's store, made at its first synchronisation.
 constexpr char16_t kIdentityKey[] = u"Software\\Quorin Sync";
 constexpr char16_t kIdentityValue[] = u"Identity";
@@ -381,9 +384,27 @@ int backup(const Paths& paths, Counts& counts, std::ostream& err) {
     std::set<uint32_t> mapped;
     for (const auto& [oid, item] : map) mapped.insert(itemIdOf(item));
     std::map<Key, HREPLITEM> unmapped;
+    std::vector<HREPLITEM> strays;  // every unmapped item, adopted or not
     for (auto& [id, item] : plan.items) {
         RecordImage r;
-        if (!mapped.count(id) && s.deskPacket(item, r)) unmapped.emplace(keyOf(r), item);
+        if (mapped.count(id)) continue;
+        strays.push_back(item);
+        if (s.deskPacket(item, r)) unmapped.emplace(keyOf(r), item);
+    }
+    std::set<HREPLITEM> adopted;
+    // Items written by an interrupted backup are told apart from items that were there before
+    // (another handheld's, another program's): only those may go when no record claims them.
+    uint32_t highest = 0;
+    for (const auto& [id, item] : plan.items) highest = std::max(highest, id);
+    auto state = reg::Key::create(reg::Hive::CurrentUser, kStateKey, nullptr, reg::Store::Desktop);
+    if (!state) {
+        err << "quorin-sync: the synchronisation state cannot be saved\n";
+        return 1;
+    }
+    const std::optional<uint32_t> unfinished = state->queryDword(kUnfinishedValue);
+    if (!unfinished && !state->setDword(kUnfinishedValue, highest)) {
+        err << "quorin-sync: the synchronisation state cannot be saved\n";
+        return 1;
     }
     int failed = 0;
     std::vector<CEOID> sent;
@@ -398,6 +419,7 @@ int backup(const Paths& paths, Counts& counts, std::ostream& err) {
             target = plan.items[itemIdOf(m->second)];
         } else if (auto u = unmapped.find(keyOf(r)); u != unmapped.end()) {
             target = u->second;
+            adopted.insert(target);
             unmapped.erase(u);
         }
         const HREPLITEM written = s.deskWrite(r, target);
@@ -410,6 +432,10 @@ int backup(const Paths& paths, Counts& counts, std::ostream& err) {
         if (!target) store->FreeObject(written);
         sent.push_back(oid);
     }
+    if (unfinished)
+        for (HREPLITEM item : strays)
+            if (!adopted.count(item) && idOf(store, item) > *unfinished && s.deskDelete(item) != S_OK)
+                ++failed;
     for (const auto& [oid, item] : plan.remove) {
         const HRESULT hr = s.deskDelete(item);
         if (hr == S_OK || hr == E_FILE_NOT_FOUND) {
@@ -423,7 +449,7 @@ int backup(const Paths& paths, Counts& counts, std::ostream& err) {
     // The file is on disk before the map names its items, and the map before the handheld
     // forgets its changes: an interruption anywhere is made good by the next backup.
     s.releaseStore();
-    if (!saveMap(device, map)) {
+    if (!saveMap(device, map) || !state->remove(kUnfinishedValue)) {
         err << "quorin-sync: the synchronisation state cannot be saved\n";
         return 1;
     }

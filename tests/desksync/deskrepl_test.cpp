@@ -4,6 +4,7 @@
 
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 #include <chrono>
 #include <fstream>
@@ -567,6 +568,12 @@ TEST_F(DeskreplTest, TheDialogShowsAndReturnsItsChoices) {
         EXPECT_TRUE(ui::control<QLineEdit>(&d, CSyncOptDlg::IDC_VOLUME)->isReadOnly());
         EXPECT_TRUE(ui::control<QRadioButton>(&d, CSyncOptDlg::IDC_FILTER_A_M)->isChecked());
         ui::control<QRadioButton>(&d, CSyncOptDlg::IDC_FILTER_N_Z)->setChecked(true);
+        // The up-down control and the arrow keys set the custom number.
+        auto* number = ui::control<QLineEdit>(&d, CSyncOptDlg::IDC_CUSTOM_NUMBER);
+        ui::control<QScrollBar>(&d, CSyncOptDlg::IDC_CUSTOM_SPIN)->setValue(5);
+        EXPECT_EQ(number->text(), QStringLiteral("5"));
+        QTest::keyClick(number, Qt::Key_Up);
+        EXPECT_EQ(number->text(), QStringLiteral("6"));
         ui::control<QLineEdit>(&d, CSyncOptDlg::IDC_FILE)->setText(QStringLiteral("/tmp/y.qrn"));
         d.grab().save(QStringLiteral(SCREENSHOT_DIR "/sync_options.png"));
         d.accept();

@@ -14,6 +14,7 @@
 
 #include "desk/desk.h"
 #include "fs/devfs.h"
+#include "registry/registry.h"
 #include "desksync/backup_file.h"
 #include "device_root.h"
 #include "store/record_store.h"
@@ -206,6 +207,40 @@ TEST_F(SyncTest, FailuresAreToldAndChangeNothing) {
     // The refused backup left the handheld's records marked.
     std::filesystem::remove(backupFile());
     EXPECT_EQ(sync(roots_() + " backup").out, counts(2, 0, 0));
+}
+
+TEST_F(SyncTest, ItemsLeftByAnUnfinishedBackupGoWhenNoRecordClaimsThem) {
+    addRecords(2);
+    ASSERT_EQ(sync(roots_() + " backup").rc, 0);
+    // As a backup killed after writing two items and before saving its map leaves things:
+    // one of the two records was deleted on the handheld since, one is still there.
+    {
+        auto m = desk::FileMapping::open(backupFile(), desksync::kFileSize);
+        desksync::BackupFile f(m->data());
+        uint8_t rec[desksync::kRecordSize];
+        RecordImage r{};
+        r.kind = AppointmentKind;
+        r.id = r.key = 999;  // deleted on the handheld meanwhile
+        desksync::packetToRecord(r, {}, rec);
+        f.append(rec);
+        r.kind = PersonKind;
+        r.id = r.key = 11;
+        desksync::packetToRecord(r, {}, rec);
+        f.append(rec);
+    }
+    auto state = reg::Key::create(reg::Hive::CurrentUser, u"Software\\Quorin\\Partners\\Device\\Sync",
+                                  nullptr, reg::Store::Desktop);
+    ASSERT_TRUE(state->setDword(u"Unfinished", 2));
+    EXPECT_EQ(sync(roots_() + " backup").out, counts(0, 0, 0));
+    auto m = desk::FileMapping::open(backupFile(), desksync::kFileSize);
+    const desksync::BackupFile f(m->data());
+    EXPECT_EQ(f.recordCount(), 2u);
+    EXPECT_FALSE(state->queryDword(u"Unfinished"));
+    // Items from before (another handheld's) stay when no record claims them.
+    emptyDevice();
+    addRecords(1);
+    EXPECT_EQ(sync(roots_() + " backup").out, counts(0, 1, 0));
+    EXPECT_EQ(f.recordCount(), 2u);
 }
 
 TEST_F(SyncTest, AResetHandheldNeverEmptiesTheBackup) {
