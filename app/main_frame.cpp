@@ -4,22 +4,27 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSocketNotifier>
 #include <QTimerEvent>
+#include <optional>
 
 #include "app/commands.h"
 #include "app/day_agenda.h"
 #include "app/layout_view.h"
 #include "app/settings.h"
+#include "fs/devfs.h"
 #include "shell/shell.h"
 #include "ui/bitmap_button.h"
 #include "ui/controls.h"
 #include "ui/input_panel.h"
 #include "ui/menu_resource.h"
 #include "ui/resources.h"
+#include "winmsg/winmsg.h"
 
 namespace {
 
 constexpr int kBarHeight = 26;
+constexpr uint32_t kSyncChangedMessage = 0x04C9;
 
 // The dialog bar: filled with the pattern of bitmap 165; its buttons draw themselves.
 class DialogBar : public QWidget {
@@ -96,6 +101,11 @@ bool CMainFrame::OnCreate() {
     setWindowTitle(QStringLiteral("Quorin"));
 
     SizeForFullScreen();
+    classWindow_ = std::make_unique<winmsg::Listener>(devfs::deviceRoot(), "Quorinity");
+    if (classWindow_->ok()) {
+        auto* notifier = new QSocketNotifier(classWindow_->fd(), QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, &CMainFrame::OnWindowMessages);
+    }
     qApp->installEventFilter(this);
     connect(&shell::notifier(), &shell::Notifier::inputPanelChanged, this,
             &CMainFrame::OnInputPanelChanged);
@@ -156,4 +166,11 @@ void CMainFrame::RunWaitingTick() {
 
 bool CMainFrame::isTimerRunning(int timerId) const {
     return timerId == SecondTimer ? secondTimer_ != 0 : hourTimer_ != 0;
+}
+
+void CMainFrame::OnWindowMessages() {
+    bool changed = false;
+    while (const std::optional<winmsg::Message> m = classWindow_->receive())
+        changed |= m->message == kSyncChangedMessage;
+    if (changed && view_) view_->RefreshMainScreens();
 }

@@ -11,6 +11,9 @@
 class CLayoutDoc;
 class CLayoutView;
 class QMenuBar;
+namespace winmsg {
+class Listener;
+}  // namespace winmsg
 namespace ui {
 class BitmapButton;
 class MenuResource;
@@ -49,6 +52,9 @@ protected:
 private:
     void SizeForFullScreen();
     void OnInputPanelChanged();
+    // Messages posted to the window class "Quorinity": 0x04C9, sent by the sync providers
+    // after they changed records, reloads the main screens.
+    void OnWindowMessages();
 
     CLayoutDoc& doc_;
     Screens screens_;
@@ -62,4 +68,5 @@ private:
     int secondTimer_ = 0;  // Qt's ids of the running timers, 0 when stopped
     int hourTimer_ = 0;
     bool tickWaiting_ = false;
+    std::unique_ptr<winmsg::Listener> classWindow_;
 };

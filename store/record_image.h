@@ -288,6 +288,19 @@ inline bool loadProperty(RecordImage& r, const cedb::PropVal& p) {
     }
 }
 
+// Whether an image that came from outside (a sync packet) can be taken in: a kind of the three
+// and every text terminated within its field.
+inline bool isValidImage(const RecordImage& r) {
+    if (r.kind != PersonKind && r.kind != AppointmentKind && r.kind != AnniversaryKind)
+        return false;
+    for (uint32_t id : RecordProperties) {
+        const std::span<const char16_t> field = textField(r, id);
+        if (!field.empty() && std::find(field.begin(), field.end(), u'\0') == field.end())
+            return false;
+    }
+    return true;
+}
+
 // The stored form of one field: texts cut to fit, 16-bit values cut to 16 bits.
 // nullopt for a property the image has no field for.
 inline std::optional<cedb::PropVal> propertyOf(const RecordImage& r, uint32_t propId) {

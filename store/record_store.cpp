@@ -243,10 +243,28 @@ bool CRecordStore::UpdatePerson(const RecordImage& image) {
         if (!cedb::findProp(*rec, propId)) return false;
 
     cedb::Record props;
-    props.push_back(PropVal::ui2(cedb::propNumber(PropChangeFlags),
-                                 uint16_t(updatedChangeFlags(uint16_t(flags->number)))));
+    props.push_back(*flags);
     for (uint32_t propId : kTexts) props.push_back(*propertyOf(image, propId));
-    return main_.updateCurrent(props);
+    return writeMarkedChanged(*flags, props);
+}
+
+bool CRecordStore::writeMarkedChanged(PropVal flags, cedb::Record& props) {
+    // The sync provider clears its bits in the same property from its own process: the write is
+    // conditional on the flags read, and a lost race marks the flags read again, so neither
+    // side's bits are lost.
+    const cedb::Oid oid = main_.currentOid();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        props.front() = PropVal::ui2(cedb::propNumber(PropChangeFlags),
+                                     uint16_t(updatedChangeFlags(uint16_t(flags.number))));
+        if (main_.updateCurrentIf(flags, props)) return true;
+        if (cedb::lastError() != cedb::Error::Changed) return false;
+        if (!main_.seekToOid(oid)) return false;
+        const std::optional<cedb::Record> again = main_.readCurrent({PropChangeFlags});
+        const PropVal* now = again ? cedb::findProp(*again, PropChangeFlags) : nullptr;
+        if (!now) return false;
+        flags = *now;
+    }
+    return false;
 }
 
 int CRecordStore::UpdateEvent(const RecordImage& image) {
@@ -265,12 +283,11 @@ int CRecordStore::UpdateEvent(const RecordImage& image) {
 
     const PropVal* flags = cedb::findProp(*rec, PropChangeFlags);
     cedb::Record props;
-    props.push_back(PropVal::ui2(cedb::propNumber(PropChangeFlags),
-                                 uint16_t(updatedChangeFlags(uint16_t(flags->number)))));
+    props.push_back(*flags);
     for (const uint32_t* p = std::begin(kFields) + 1; p != std::end(kFields); ++p)
         props.push_back(*propertyOf(image, *p));
     // A write that did not happen is not reported as done.
-    return main_.updateCurrent(props) ? UpdateEventDone : UpdateEventWriteFailed;
+    return writeMarkedChanged(*flags, props) ? UpdateEventDone : UpdateEventWriteFailed;
 }
 
 bool CRecordStore::DeleteRecord(const RecordImage& image) {

@@ -149,6 +149,8 @@ public:
 private:
     bool seekById(uint32_t propId, int32_t value);
     bool nextCounter(int32_t* counter);
+    // Writes `props` (change flags first) over the current record with its flags marked changed.
+    bool writeMarkedChanged(cedb::PropVal flags, cedb::Record& props);
 
     cedb::VolumeId volume_;
     cedb::Database main_;

@@ -25,6 +25,9 @@
 #include "shell/tap_and_hold.h"
 #include "store/record_store.h"
 #include "ui/bitmap_button.h"
+#include "fs/devfs.h"
+#include "winmsg/winmsg.h"
+#include <QTest>
 
 namespace {
 
@@ -212,6 +215,23 @@ TEST_F(PanesTest, DeletingAPersonAsksAndReloadsBothLists) {
     EXPECT_TRUE(stored(kim));
     EXPECT_EQ(schedule()->peopleList()->shownRows().size(), 2u);  // 김유신, "No-Name.."
     EXPECT_EQ(panel()->peopleList()->shownRows().size(), 1u);
+}
+
+TEST_F(PanesTest, ASyncThatChangedRecordsReloadsTheLists) {
+    view().RefreshMainScreens();
+    const size_t before = schedule()->peopleList()->shownRows().size();
+    addPerson(u"강감찬");  // as the sync provider would, from its own process
+    EXPECT_EQ(schedule()->peopleList()->shownRows().size(), before);
+    // The provider's message to the window class "Quorinity".
+    ASSERT_EQ(winmsg::postToClass(devfs::deviceRoot(), "Quorinity", {0x04C9, 0, 0}), 1);
+    for (int i = 0; i < 50 && schedule()->peopleList()->shownRows().size() == before; ++i)
+        QTest::qWait(10);
+    EXPECT_EQ(schedule()->peopleList()->shownRows().size(), before + 1);
+    // Other messages change nothing.
+    addPerson(u"을지문덕");
+    winmsg::postToClass(devfs::deviceRoot(), "Quorinity", {0x0401, 0, 0});
+    QTest::qWait(50);
+    EXPECT_EQ(schedule()->peopleList()->shownRows().size(), before + 1);
 }
 
 TEST_F(PanesTest, TheNewPersonButtonRunsTheEditorThenTheListsReload) {

@@ -1,0 +1,61 @@
+// quorin-sync: back up the handheld's records into the desktop's backup file, restore them,
+// show the store's options, or tell what a backup would send.
+#include <QApplication>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "sync_service.h"
+
+namespace {
+
+int usage() {
+    std::cerr << "usage: quorin-sync [--device DIR] [--desktop DIR] [--handrepl LIB] [--deskrepl LIB]"
+                 " backup|restore|options|status\n";
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::filesystem::path here = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+    quorinsync::Paths paths{(here / "libhandrepl.so").string(), (here / "libdeskrepl.so").string()};
+    std::string command;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if ((a == "--device" || a == "--desktop" || a == "--handrepl" || a == "--deskrepl") &&
+            i + 1 < argc) {
+            const std::string v = argv[++i];
+            if (a == "--device") setenv("QUORIN_DEVICE", v.c_str(), 1);
+            if (a == "--desktop") setenv("QUORIN_DESKTOP", v.c_str(), 1);
+            if (a == "--handrepl") paths.handrepl = v;
+            if (a == "--deskrepl") paths.deskrepl = v;
+        } else if (command.empty() && a[0] != '-') {
+            command = a;
+        } else {
+            return usage();
+        }
+    }
+    quorinsync::Counts counts;
+    if (command == "backup" || command == "restore") {
+        const int rc = command == "backup" ? quorinsync::backup(paths, counts, std::cerr)
+                                           : quorinsync::restore(paths, counts, std::cerr);
+        std::cout << "added " << counts.added << "\nchanged " << counts.changed << "\ndeleted "
+                  << counts.deleted << "\n";
+        return rc;
+    }
+    if (command == "status") {
+        const int rc = quorinsync::status(paths, counts, std::cerr);
+        if (rc == 0)
+            std::cout << "added " << counts.added << "\nchanged " << counts.changed
+                      << "\ndeleted " << counts.deleted << "\n";
+        return rc;
+    }
+    if (command == "options") {
+        QApplication app(argc, argv);
+        return quorinsync::options(paths, std::cerr);
+    }
+    return usage();
+}
