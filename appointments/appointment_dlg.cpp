@@ -11,6 +11,7 @@
 #include "app/main_view.h"
 #include "appointments/appointment_form.h"
 #include "appointments/participant_dlg.h"
+#include "appointments/schedule_rows.h"
 #include "appointments/screen_hooks.h"
 #include "clock/clock.h"
 #include "shell/message_box.h"
@@ -207,7 +208,7 @@ bool CAppointmentDlg::LoadAppointment() {
     const auto start = clk::fromFileTime(image.start);
     const auto end = clk::fromFileTime(image.end);
     if (start) setFormDate(QDate(start->year, start->month, start->day));
-    if (start && end && !appointments::isNoTimeMarker(*start, *end)) {
+    if (start && end && !schedule::isNoTimeMarker(*start, image.end)) {
         start_->setValue(QTime(start->hour, start->minute, start->second));
         end_->setValue(QTime(end->hour, end->minute, end->second));
     }

@@ -42,11 +42,6 @@ std::optional<FormDate> parseFormDate(const QString& year, const QString& month,
     return FormDate{*y, *m, *d};
 }
 
-bool isNoTimeMarker(const clk::SystemTime& start, const clk::SystemTime& end) {
-    return start.minute == 12 && start.hour == end.hour && start.minute == end.minute &&
-           start.second == end.second;
-}
-
 std::optional<RecordImage> buildAppointmentImage(const AppointmentForm& form) {
     const ParticipantSelection& sel = form.participants;
     std::vector<Participant> people;

@@ -1,5 +1,5 @@
-// What the appointment editor computes apart from its widgets: the date of its three edits,
-// the "no time of day" marker, and the record image a save writes.
+// What the appointment editor computes apart from its widgets: the date of its three edits
+// and the record image a save writes.
 #pragma once
 
 #include <QString>
@@ -22,11 +22,6 @@ struct FormDate {
 // 31 June or an overlong number are refused, never stored as a failed conversion).
 std::optional<FormDate> parseFormDate(const QString& year, const QString& month,
                                       const QString& day);
-
-// A stored start and end that mean "no time of day": the start minute is 12 and the
-// appointment has no length. An appointment really at hh:12 has its end after its start and
-// keeps its time.
-bool isNoTimeMarker(const clk::SystemTime& start, const clk::SystemTime& end);
 
 // What a save writes, from the form.
 struct AppointmentForm {

@@ -114,15 +114,17 @@ QString anniversaryText(const QString& name, const QString& content, int64_t ela
 ItemRows buildAgenda(CRecordStore& store, const repeat::Date& today, WalkReport* report) {
     ItemRows rows;
     store.walkRecordsChecked(
-        AnyKind, {PropKey, PropStart, PropContent, PropPlace, PropParticipantNames},
+        AnyKind, {PropKey, PropStart, PropContent, PropPlace, PropParticipantNames, PropEnd},
         [&](const RecordImage& r, uint32_t missing) {
-            // Bits: key 0, start 1, content 2, place 3, names 4.
+            // Bits: key 0, start 1, content 2, place 3, names 4, end 5 (an appointment
+            // without an end has no time of day).
             if (r.kind == AppointmentKind) {
                 if (missing & 0b00111) return true;
                 const auto start = clk::fromFileTime(r.start);
                 if (!start || repeat::Date::of(*start) != today) return true;
                 // The time column as the day dialog writes it.
-                rows.push_back({schedule::appointmentTimeText(*start), fromField(text(r.content)),
+                rows.push_back({schedule::appointmentTimeText(*start, r.end),
+                                fromField(text(r.content)),
                                 QString::number(r.key)});
             } else if (r.kind == AnniversaryKind) {
                 if (missing & 0b11111) return true;

@@ -21,8 +21,14 @@ std::optional<clk::SystemTime> dateOf(const cedb::FileTime& start) {
 
 }  // namespace
 
-QString appointmentTimeText(const clk::SystemTime& start) {
-    if (start.minute == 12) return QStringLiteral("<NONE>");
+bool isNoTimeMarker(const clk::SystemTime& start, const cedb::FileTime& end) {
+    if (start.minute != 12) return false;
+    const std::optional<clk::SystemTime> e = dateOf(end);
+    return !e || (e->hour == start.hour && e->minute == start.minute && e->second == start.second);
+}
+
+QString appointmentTimeText(const clk::SystemTime& start, const cedb::FileTime& end) {
+    if (isNoTimeMarker(start, end)) return QStringLiteral("<NONE>");
     return QStringLiteral("%1:%2").arg(twoDigits(start.hour), twoDigits(start.minute));
 }
 
@@ -36,13 +42,14 @@ std::vector<listctl::ListRow> dayRows(CRecordStore& store, const repeat::Date& d
                                       WalkReport* report) {
     std::vector<listctl::ListRow> rows;
     store.walkRecords(
-        AnyKind, {PropId, PropStart, PropPlace, PropParticipantNames, PropContent},
+        AnyKind, {PropId, PropStart, PropPlace, PropParticipantNames, PropContent, PropEnd},
         [&](const RecordImage& r) {
             const std::optional<clk::SystemTime> start = dateOf(r.start);
             if (!start) return true;
             if (r.kind == AppointmentKind) {
                 if (repeat::Date::of(*start) == day)
-                    rows.push_back({appointmentTimeText(*start), fromField(text(r.content)),
+                    rows.push_back({appointmentTimeText(*start, r.end),
+                                    fromField(text(r.content)),
                                     QString::number(r.id)});
             } else if (r.kind == AnniversaryKind) {
                 const std::optional<int64_t> elapsed =

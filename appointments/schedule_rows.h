@@ -19,9 +19,12 @@ struct WalkReport;
 
 namespace schedule {
 
-// "%s:%s" of the two-digit hour and minute; "<NONE>" for an appointment without a time of day
-// (start minute 12).
-QString appointmentTimeText(const clk::SystemTime& start);
+// A stored start and end that mean "no time of day": the start minute is 12 and the
+// appointment has no length (its end equals its start, or it has none). An appointment really
+// at hh:12 ends after it starts and keeps its time on every screen.
+bool isNoTimeMarker(const clk::SystemTime& start, const cedb::FileTime& end);
+// "%s:%s" of the two-digit hour and minute; "<NONE>" for the no-time marker.
+QString appointmentTimeText(const clk::SystemTime& start, const cedb::FileTime& end);
 // The second column of an anniversary row: "<name>님의 <content>입니다." on its own date,
 // "<name>님의 <content>(으)로부터 <n>일이 지났습니다." n days after it.
 QString anniversaryRowText(const QString& name, const QString& content, int64_t elapsed);

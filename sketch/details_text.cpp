@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "appointments/schedule_rows.h"
 #include "clock/clock.h"
 #include "store/record_store.h"
 #include "store/repeat_rule.h"
@@ -127,7 +128,7 @@ DetailText DetailsOf(DetailKind kind, const RecordImage& r) {
         case DetailKind::Appointment: {
             t.values << NamesShown(fieldText(text(r.participantNames)), &t.nameLines);
             t.values << QStringLiteral("%1-%2-%3").arg(s.year).arg(twoDigits(s.month)).arg(twoDigits(s.day));
-            if (s.minute == 12) {
+            if (schedule::isNoTimeMarker(s, r.end)) {
                 t.values << QStringLiteral("<None>");
             } else {
                 const clk::SystemTime e = clk::fromFileTime(r.end).value_or(clk::SystemTime{});

@@ -95,7 +95,7 @@ TEST_F(EditorTest, EveryFieldGoesIntoTheRecordAndComesBackOnLoad) {
 
     auto stored = appointments();
     ASSERT_EQ(stored.size(), 1u);
-    const RecordImage& r = stored[0];
+    const RecordImage r = stored[0];  // a copy: `stored` is read again below
     EXPECT_EQ(qtext(text(r.participantIds)), QStringLiteral("%1;%2;#;").arg(kim).arg(lee));
     EXPECT_EQ(qtext(text(r.participantNames)), QStringLiteral("김철수;이영희;"));
     EXPECT_EQ(r.start, fileTime(2002, 6, 9, 10, 30, 15));

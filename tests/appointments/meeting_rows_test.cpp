@@ -154,8 +154,8 @@ TEST_F(RowsTest, TheAgendaListsTodaysAppointmentsWithTheirTimeOrNone) {
                                  fileTime(2002, 6, 9, 0, 12), u"시간 없음");
     addAppointment(u"#;", u"", fileTime(2002, 6, 10, 9), fileTime(2002, 6, 10, 10), u"내일");
     EXPECT_EQ(agenda(2002, 6, 9), (ItemRows{{"14:05", "오후", QString::number(a)},
-                                            // The lists' rule: minute 12 shows no time.
-                                            {"<NONE>", "열시 십이분", QString::number(b)},
+                                            // Really at 10:12: it keeps its time.
+                                            {"10:12", "열시 십이분", QString::number(b)},
                                             {"<NONE>", "시간 없음", QString::number(c)}}));
     EXPECT_TRUE(agenda(2002, 6, 8).empty());
     EXPECT_EQ(appointments::agendaTitle({2002, 6, 9}), QStringLiteral("2002년 06월 09일 약속"));

@@ -110,7 +110,8 @@ protected:
         r.kind = AppointmentKind;
         setText(r.participantNames, u"김철수;이영희;박민수;");
         r.start = at(2026, 5, 8, 9, minute);
-        r.end = at(2026, 5, 8, 11, 0);
+        // Minute 12 with no length is the stored "no time of day" marker.
+        r.end = minute == 12 ? r.start : at(2026, 5, 8, 11, 0);
         setText(r.place, u"시청 앞");
         setText(r.content, u"12345678901234567890");
         r.hasSketch = sketch ? 1 : 0;
