@@ -3,15 +3,12 @@
 // the picker's group members and the group expansion at save, each one record walk, with a
 // plain SQLite scan of the same rows as the yardstick.
 #include <benchmark/benchmark.h>
-#include <sqlite3.h>
-#include <stdlib.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <string>
 
 #include "appointments/meeting_rows.h"
 #include "appointments/participant_selection.h"
+#include "bench_device.h"
 #include "clock/clock.h"
 #include "fs/devfs.h"
 #include "store/record_image.h"
@@ -124,36 +121,13 @@ BENCHMARK(BM_GroupExpansionAtSave)->Unit(benchmark::kMillisecond);
 // The yardstick: the same rows read by a plain SQLite scan in the same order, no decoding.
 void BM_PlainSqliteScan(benchmark::State& state) {
     Fixture::get();
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(devfs::objectStoreFile().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db,
-                       "SELECT oid, props FROM cedb_records WHERE db=(SELECT oid FROM "
-                       "cedb_databases WHERE name='Quorin Database') ORDER BY n0, k0, oid",
-                       -1, &st, nullptr);
-    for (auto _ : state) {
-        size_t bytes = 0;
-        while (sqlite3_step(st) == SQLITE_ROW) bytes += size_t(sqlite3_column_bytes(st, 1));
-        sqlite3_reset(st);
-        benchmark::DoNotOptimize(bytes);
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
+    benchdevice::plainSqliteScan(state, kRecords);
 }
 BENCHMARK(BM_PlainSqliteScan)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    auto root =
-        std::filesystem::temp_directory_path() / ("quorin-bench-" + std::to_string(getpid()));
-    std::filesystem::remove_all(root);
-    std::filesystem::create_directories(root);
-    setenv("QUORIN_DEVICE", root.c_str(), 1);
-    benchmark::Initialize(&argc, argv);
-    Fixture::get();  // the 5000 records, made before any timing starts
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::filesystem::remove_all(root);
-    return 0;
+    // The 5000 records are made before any timing starts.
+    return benchdevice::runOnTemporaryDevice(argc, argv, "bench", [] { Fixture::get(); });
 }

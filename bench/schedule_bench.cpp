@@ -3,14 +3,12 @@
 // marks), the day list of one day, and laying out 1000 list rows, beside the yardstick of a
 // plain walk reading kind, start and place in the same run.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <string>
 
 #include "appointments/list_layout.h"
 #include "appointments/schedule_rows.h"
+#include "bench_device.h"
 #include "clock/clock.h"
 #include "store/record_image.h"
 #include "store/record_store.h"
@@ -111,15 +109,6 @@ BENCHMARK(BM_LayoutThousandRows)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    auto root = std::filesystem::temp_directory_path() /
-                ("quorin-schedule-bench-" + std::to_string(getpid()));
-    std::filesystem::remove_all(root);
-    std::filesystem::create_directories(root);
-    setenv("QUORIN_DEVICE", root.c_str(), 1);
-    benchmark::Initialize(&argc, argv);
-    Fixture::get();  // the 5000 records, made before any timing starts
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::filesystem::remove_all(root);
-    return 0;
+    // The 5000 records are made before any timing starts.
+    return benchdevice::runOnTemporaryDevice(argc, argv, "schedule-bench", [] { Fixture::get(); });
 }
