@@ -18,32 +18,20 @@
 #include "appointments/today_set_dlg.h"
 #include "clock/clock.h"
 #include "qt/screen_test.h"
+#include "running_program.h"
 #include "store/record_store.h"
 #include "ui/bitmap_button.h"
 
 namespace {
 
-class AppointmentCommandsTest : public testsupport::ScreenTest {
+class AppointmentCommandsTest : public testsupport::RunningProgramTest {
 protected:
-    AppointmentCommandsTest()
-        : previousAgenda_(app::setAgendaOpener([this](QWidget*) { ++agendaRuns; })) {}
-    ~AppointmentCommandsTest() override { app::setAgendaOpener(previousAgenda_); }
+    AppointmentCommandsTest() : RunningProgramTest([this](QWidget*) { ++agendaRuns; }) {}
 
     void SetUp() override {
-        savedHooks_ = appointments::screenHooks();
-        app_ = std::make_unique<CLayoutApp>(makeScreens());
-        ASSERT_TRUE(app_->InitInstance());
-        ASSERT_TRUE(testsupport::showExposed(app_->frame()));
-        agendaRuns = 0;
+        RunningProgramTest::SetUp();
+        agendaRuns = 0;  // the start-up agenda is not the test's
     }
-    void TearDown() override {
-        testsupport::ScreenTest::TearDown();
-        app_.reset();
-        appointments::screenHooks() = savedHooks_;
-    }
-
-    CLayoutView& view() { return *app_->frame()->view(); }
-    CRecordStore& store() { return view().store(); }
     CAppointmentDlg* editor() {
         return qobject_cast<CAppointmentDlg*>(view().paneWindow(AppointmentPane));
     }
@@ -57,12 +45,7 @@ protected:
         return out;
     }
 
-    std::unique_ptr<CLayoutApp> app_;
     int agendaRuns = 0;
-
-private:
-    app::AgendaOpener previousAgenda_;
-    appointments::ScreenHooks savedHooks_;
 };
 
 TEST_F(AppointmentCommandsTest, NewAppointmentOnAPersonIsSavedAndEditedBackToTheAgenda) {

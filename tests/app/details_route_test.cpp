@@ -12,6 +12,7 @@
 #include "appointments/screen_hooks.h"
 #include "people/people_list_wnd.h"
 #include "qt/screen_test.h"
+#include "running_program.h"
 #include "sketch/details_wnd.h"
 #include "store/record_store.h"
 #include "strings/string_table.h"
@@ -19,23 +20,8 @@
 
 namespace {
 
-class DetailsRoute : public testsupport::ScreenTest {
+class DetailsRoute : public testsupport::RunningProgramTest {
 protected:
-    DetailsRoute() : previousAgenda_(app::setAgendaOpener([](QWidget*) {})) {}
-    ~DetailsRoute() override {
-        app::setAgendaOpener(previousAgenda_);
-        appointments::screenHooks() = previousHooks_;
-    }
-    void SetUp() override {
-        app_ = std::make_unique<CLayoutApp>(makeScreens());
-        ASSERT_TRUE(app_->InitInstance());
-        ASSERT_TRUE(testsupport::showExposed(app_->frame()));
-    }
-    void TearDown() override {
-        testsupport::ScreenTest::TearDown();
-        app_.reset();
-    }
-    CLayoutView& view() { return *app_->frame()->view(); }
     ::testing::AssertionResult tapRow(const QString& name) {
         auto* schedule = qobject_cast<CScheduleView*>(view().paneWindow(SchedulePane));
         QTreeWidget* tree = schedule->peopleList()->listControl();
@@ -43,12 +29,6 @@ protected:
         if (items.isEmpty()) return ::testing::AssertionFailure() << "no row";
         return testsupport::tap(tree->viewport(), tree->visualItemRect(items[0]).center());
     }
-
-    std::unique_ptr<CLayoutApp> app_;
-
-private:
-    app::AgendaOpener previousAgenda_;
-    appointments::ScreenHooks previousHooks_ = appointments::screenHooks();
 };
 
 TEST_F(DetailsRoute, PersonDetailsOpenThePopupOfTheCurrentPerson) {

@@ -14,32 +14,12 @@
 #include "people/people_list_wnd.h"
 #include "pim/pim.h"
 #include "qt/screen_test.h"
+#include "running_program.h"
 #include "store/record_store.h"
 
 namespace {
 
-class ImportCommandTest : public testsupport::ScreenTest {
-protected:
-    ImportCommandTest() : previousAgenda_(app::setAgendaOpener([](QWidget*) {})) {}
-    ~ImportCommandTest() override { app::setAgendaOpener(previousAgenda_); }
-
-    void SetUp() override {
-        app_ = std::make_unique<CLayoutApp>(makeScreens());
-        ASSERT_TRUE(app_->InitInstance());
-        ASSERT_TRUE(testsupport::showExposed(app_->frame()));
-    }
-    void TearDown() override {
-        testsupport::ScreenTest::TearDown();
-        app_.reset();
-    }
-
-    CLayoutView& view() { return *app_->frame()->view(); }
-
-    std::unique_ptr<CLayoutApp> app_;
-
-private:
-    app::AgendaOpener previousAgenda_;
-};
+using ImportCommandTest = testsupport::RunningProgramTest;
 
 TEST_F(ImportCommandTest, ImportedPeopleAndTheirAnniversariesAreInTheStoreAndTheListAtOnce) {
     const auto folder = devfs::toHost(pim::kContactsFolder);

@@ -22,6 +22,7 @@
 #include "people/people_panel_dlg.h"
 #include "people/person_edit_dlg.h"
 #include "qt/screen_test.h"
+#include "running_program.h"
 #include "shell/tap_and_hold.h"
 #include "store/record_store.h"
 #include "ui/bitmap_button.h"
@@ -31,23 +32,8 @@
 
 namespace {
 
-class PanesTest : public testsupport::ScreenTest {
+class PanesTest : public testsupport::RunningProgramTest {
 protected:
-    PanesTest() : previousAgenda_(app::setAgendaOpener([](QWidget*) {})) {}
-    ~PanesTest() override { app::setAgendaOpener(previousAgenda_); }
-
-    void SetUp() override {
-        app_ = std::make_unique<CLayoutApp>(makeScreens());
-        ASSERT_TRUE(app_->InitInstance());
-        ASSERT_TRUE(testsupport::showExposed(app_->frame()));
-    }
-    void TearDown() override {
-        testsupport::ScreenTest::TearDown();
-        app_.reset();
-    }
-
-    CLayoutView& view() { return *app_->frame()->view(); }
-    CRecordStore& store() { return view().store(); }
 
     int addPerson(const char16_t* name) {
         RecordImage image{};
@@ -76,11 +62,6 @@ protected:
         if (items.isEmpty()) return ::testing::AssertionFailure() << "no row";
         return testsupport::tap(tree->viewport(), tree->visualItemRect(items[0]).center());
     }
-
-    std::unique_ptr<CLayoutApp> app_;
-
-private:
-    app::AgendaOpener previousAgenda_;
 };
 
 TEST_F(PanesTest, ThePersonMenusAnniversariesAreStoredAndMarkedOnTheCalendar) {
