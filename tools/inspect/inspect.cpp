@@ -271,6 +271,11 @@ std::string rowField(const QString& text) {
     return utf8(s);
 }
 
+// One row of an appointment list (day, agenda, history): three columns separated by tabs.
+void printRow(const QString& first, const QString& second, const QString& id, std::ostream& out) {
+    out << rowField(first) << '\t' << rowField(second) << '\t' << rowField(id) << '\n';
+}
+
 // Opens the store as the program does; false, said in words, when it cannot be opened.
 bool openStore(CRecordStore& store, std::ostream& err) {
     if (store.OpenDatabase(res::IDS_MAIN_DATABASE, MainHandle)) return true;
@@ -297,8 +302,7 @@ int day(const std::string& arg, std::ostream& out, std::ostream& err) {
     WalkReport report;
     std::vector<listctl::ListRow> rows = schedule::dayRows(store, date, &report);
     listctl::sortRows(rows);
-    for (const listctl::ListRow& r : rows)
-        out << rowField(r.first) << '\t' << rowField(r.second) << '\t' << rowField(r.idText) << '\n';
+    for (const listctl::ListRow& r : rows) printRow(r.first, r.second, r.idText, out);
     return walkResult(report, err);
 }
 
@@ -401,11 +405,6 @@ int registry(const std::vector<std::string>& a, reg::Store store, std::ostream& 
         return ok ? 0 : 1;
     }
     return usage(err);
-}
-
-// One row of an appointment list, as the day command prints it.
-void printRow(const QString& first, const QString& second, const QString& id, std::ostream& out) {
-    out << rowField(first) << '\t' << rowField(second) << '\t' << rowField(id) << '\n';
 }
 
 // A whole decimal number within int, nothing else.
