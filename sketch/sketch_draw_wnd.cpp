@@ -6,9 +6,10 @@
 #include <QPainter>
 #include <QScrollBar>
 
-#include "sketch/jpeg_codec.h"
 #include "shell/message_box.h"
+#include "sketch/jpeg_codec.h"
 #include "ui/controls.h"
+#include "ui/input_panel.h"
 #include "ui/resources.h"
 
 namespace sketch {
@@ -85,7 +86,8 @@ bool CSketchDrawWnd::SaveImageFile(const QString& devicePath, SketchFormat forma
     const std::filesystem::path host = HostPath(devicePath);
     if (format == SketchFormat::Bmp) {
         // A picture read from a BMP keeps its depth and colours; any other is written in 24 bits.
-        if (dib_.isEmpty() || dib_.width() != picture_.width() || dib_.height() != picture_.height()) {
+        if (dib_.isEmpty() || dib_.width() != picture_.width() ||
+            dib_.height() != picture_.height()) {
             CDibImage fresh;
             if (!fresh.CreateFromImage(picture_)) return false;
             return fresh.WriteBMP(host);
@@ -141,7 +143,8 @@ void CSketchDrawWnd::mousePressEvent(QMouseEvent* event) {
 }
 
 void CSketchDrawWnd::mouseMoveEvent(QMouseEvent* event) {
-    if (capture_ && (event->buttons() & Qt::LeftButton)) DrawSegment(toCanvas(event->position().toPoint()));
+    if (capture_ && (event->buttons() & Qt::LeftButton))
+        DrawSegment(toCanvas(event->position().toPoint()));
 }
 
 void CSketchDrawWnd::mouseReleaseEvent(QMouseEvent* event) {
@@ -169,15 +172,19 @@ void CSketchDrawWnd::OpenText(const QPoint& at) {
 }
 
 bool CSketchDrawWnd::eventFilter(QObject* watched, QEvent* event) {
-    // A press anywhere but on the text being typed ends the typing and draws the text.
+    // A press anywhere but on the text being typed ends the typing and draws the text. The
+    // input panel is how the text is typed: its keys are no press elsewhere.
     if (textOpen_ && event->type() == QEvent::MouseButtonPress && watched->isWidgetType() &&
-        watched != edit_ && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        watched != edit_ && !ui::InputPanel::isPanelObject(watched) &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         CommitText();
     }
     return QAbstractScrollArea::eventFilter(watched, event);
 }
 
 void CSketchDrawWnd::CommitText() {
+    // The syllable still being composed on the panel belongs to the text.
+    ui::InputPanel::commitPending();
     qApp->removeEventFilter(this);
     textOpen_ = false;
     edit_->hide();

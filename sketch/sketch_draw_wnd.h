@@ -53,6 +53,8 @@ public:
     QPoint toCanvas(const QPoint& viewportPoint) const;
     QLineEdit* textEdit() const { return edit_; }
     bool isTextOpen() const { return textOpen_; }
+    // The text last drawn by the text tool.
+    const QString& lastText() const { return text_; }
 
 signals:
     // WM_SKETCH_FORMAT

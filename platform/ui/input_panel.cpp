@@ -114,6 +114,14 @@ InputPanel* InputPanel::instance() {
     return g_panel;
 }
 
+bool InputPanel::isPanelObject(const QObject* object) {
+    return g_panel && object && g_panel->isOurs(object);
+}
+
+void InputPanel::commitPending() {
+    if (g_panel) g_panel->commitComposition();
+}
+
 void InputPanel::follow() {
     if (shell::isInputPanelOn()) {
         show();

@@ -32,6 +32,12 @@ public:
     ~InputPanel() override;
     // The panel the program made, or nullptr.
     static InputPanel* instance();
+    // Whether `object` is a window or widget of the panel or its button. A tap on them is
+    // typing, not a tap elsewhere: whatever closes on a tap elsewhere must let it pass.
+    static bool isPanelObject(const QObject* object);
+    // Commits the syllable being composed on the program's panel, if there is one: an edit
+    // read before the user moved on then holds all that was typed.
+    static void commitPending();
 
     KeyboardLayout keyboardLayout() const { return layout_; }
     void setKeyboardLayout(KeyboardLayout layout);

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTest>
 
 #include "people/name_input_wnd.h"
 #include "shell/shell.h"
@@ -18,6 +19,7 @@
 #include "sketch_fixture.h"
 #include "strings/string_table.h"
 #include "ui/bitmap_button.h"
+#include "ui/input_panel.h"
 #include "ui/resources.h"
 
 namespace {
@@ -129,7 +131,8 @@ TEST_F(SketchCanvas, TextIsTypedWhereClickedAndDrawnWhenThePenLeaves) {
     EXPECT_EQ(ui::controlId(edit), CSketchDrawWnd::TextEdit);
     EXPECT_TRUE(edit->isVisible());
     EXPECT_EQ(edit->geometry(), QRect(20, 51, 100, 18));
-    testsupport::commitText(edit, QStringLiteral("공원 정문 WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW"));
+    testsupport::commitText(
+        edit, QStringLiteral("공원 정문 WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW"));
     // A press elsewhere (here: the Pen icon) ends the typing and draws the text.
     ASSERT_TRUE(testsupport::tap(icon(dlg, CSketchDlg::PenIcon)));
     EXPECT_FALSE(canvas->isTextOpen());
@@ -146,6 +149,45 @@ TEST_F(SketchCanvas, TextIsTypedWhereClickedAndDrawnWhenThePenLeaves) {
     stroke(view, {90, 10}, {{90, 160}}, {92, 160});
     stroke(view, {130, 110}, {{170, 110}, {170, 140}, {130, 140}}, {130, 110});
     testsupport::screenshot(&dlg, "sketch_canvas_text");
+}
+
+TEST_F(SketchCanvas, TheInputPanelTypesIntoTheTextBoxAndItsKeysDoNotCloseIt) {
+    ui::InputPanel panel;
+    CSketchDlg dlg;
+    ASSERT_TRUE(testsupport::showExposed(&dlg));
+    CSketchDrawWnd* canvas = dlg.canvas();
+    ASSERT_TRUE(testsupport::tap(icon(dlg, CSketchDlg::TextIcon)));
+    ASSERT_TRUE(testsupport::tap(canvas->viewport(), {20, 60}));
+    QLineEdit* edit = canvas->textEdit();
+    ASSERT_NE(edit, nullptr);
+    ASSERT_TRUE(edit->hasFocus());
+    shell::raiseInputPanel();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel.windowHandle()));
+
+    // Taps on the panel's keys, through its window as the stylus does.
+    auto keys = [&](std::initializer_list<const char*> labels) {
+        for (const char* label : labels) {
+            const ui::PanelKey* key = panel.keyLabelled(QString::fromUtf8(label));
+            ASSERT_NE(key, nullptr) << "no key " << label;
+            QTest::mouseClick(panel.windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                              key->rect.center());
+        }
+    };
+    keys({"ㄱ", "ㅗ", "ㅇ", "ㅇ", "ㅜ", "ㅓ", "ㄴ"});
+    EXPECT_TRUE(canvas->isTextOpen()) << "a key of the panel is no press elsewhere";
+    EXPECT_TRUE(edit->isVisible());
+    EXPECT_EQ(edit->text(), "공");
+    EXPECT_EQ(panel.preedit(), "원");
+    keys({"한/영", "⇧", "A"});
+    EXPECT_EQ(edit->text(), "공원A");
+
+    // The syllable still being composed is drawn with the rest.
+    keys({"한/영", "ㅁ", "ㅜ", "ㄴ"});
+    ASSERT_TRUE(testsupport::tap(icon(dlg, CSketchDlg::PenIcon)));
+    EXPECT_FALSE(canvas->isTextOpen());
+    EXPECT_EQ(canvas->lastText(), "공원A문");
+    EXPECT_GT(countNotWhite(canvas->picture(), {20, 51, 100, 18}), 20);
+    shell::lowerInputPanel();
 }
 
 TEST_F(SketchCanvas, LoadAndSaveKeepTheFormatOfTheLoadedPicture) {
@@ -275,8 +317,9 @@ TEST_F(SketchCanvas, NewNamesAreCheckedAndAnExistingFileIsReplacedOnlyWhenAllowe
     CSketchDlg dlg;
     ASSERT_TRUE(testsupport::showExposed(&dlg));
     // Names that would leave the folder or that the device refuses.
-    for (const QString& bad : {QStringLiteral("a\\b"), QStringLiteral("../up"), QStringLiteral("x:y"),
-                               QStringLiteral("tab\there"), QStringLiteral("dots.")}) {
+    for (const QString& bad :
+         {QStringLiteral("a\\b"), QStringLiteral("../up"), QStringLiteral("x:y"),
+          QStringLiteral("tab\there"), QStringLiteral("dots.")}) {
         messages.expectContaining(QStringLiteral("파일 이름"));
         saveAs(dlg, bad);
     }
@@ -353,8 +396,8 @@ TEST(SketchNames, FitTheRecordAndStayInTheFolder) {
     EXPECT_TRUE(sketch::SketchNameProblem(QString(251, u'가'), ext).isEmpty());
     EXPECT_FALSE(sketch::SketchNameProblem(QString(252, u'가'), ext).isEmpty());
     EXPECT_TRUE(sketch::SketchNameProblem(QStringLiteral("시청 앞 약도"), ext).isEmpty());
-    for (const char* bad : {"", "  ", "a/b", "a\\b", "a:b", "a*b", "a?b", "a\"b", "a<b", "a>b", "a|b",
-                            "a\x01", "a\x7f", "end.", "end "}) {
+    for (const char* bad : {"", "  ", "a/b", "a\\b", "a:b", "a*b", "a?b", "a\"b", "a<b", "a>b",
+                            "a|b", "a\x01", "a\x7f", "end.", "end "}) {
         EXPECT_FALSE(sketch::SketchNameProblem(QString::fromLatin1(bad), ext).isEmpty()) << bad;
     }
     EXPECT_EQ(sketch::SaveFormatOf(QStringLiteral("\\a\\plan.bmp")), SketchFormat::Bmp);
