@@ -5,11 +5,10 @@
 #include <QWidget>
 
 #include "app/commands.h"
+#include "app/delete_person.h"
 #include "app/main_view.h"
 #include "app/screens.h"
 #include "resources/strings/string_table.h"
-#include "shell/message_box.h"
-#include "ui/resources.h"
 
 CLayoutDoc::CLayoutDoc() : store_(std::make_unique<CRecordStore>()) {
     store_->CreateDatabases();
@@ -79,15 +78,5 @@ bool CLayoutDoc::OnCommand(int id, MainView& view, const Screens& screens) {
 }
 
 void CLayoutDoc::DeleteCurrentPerson(MainView& view) {
-    int answer = shell::messageBox(view.viewWidget(), QStringLiteral("정말 이 사람을 삭제하시겠습니까?"),
-                                   {}, shell::MB_YESNO | shell::MB_ICONQUESTION);
-    if (answer != shell::IDYES) return;
-    RecordImage image{};
-    image.kind = PersonKind;
-    image.id = view.currentPersonId();
-    if (store_->DeleteRecord(image)) {
-        view.RefreshMainScreens();
-    } else {
-        shell::messageBox(view.viewWidget(), ui::loadString(res::IDS_DELETE_FAILED));
-    }
+    app::DeletePerson(view, view.viewWidget(), view.currentPersonId());
 }

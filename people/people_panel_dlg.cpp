@@ -2,12 +2,12 @@
 
 #include <QMouseEvent>
 
+#include "app/delete_person.h"
 #include "app/main_view.h"
 #include "people/people_list_wnd.h"
 #include "resources/strings/string_table.h"
 #include "shell/message_box.h"
 #include "shell/shell.h"
-#include "store/record_store.h"
 #include "ui/bitmap_button.h"
 #include "ui/resources.h"
 
@@ -85,14 +85,8 @@ void CPeoplePanelDlg::OnDelete() {
         shell::messageBox(this, ui::loadString(res::IDS_NOTHING_SELECTED));
         return;
     }
-    RecordImage image{};
-    image.kind = PersonKind;
-    image.id = id;
-    if (view_.store().DeleteRecord(image)) {
-        view_.RefreshMainScreens();
-    } else {
-        shell::messageBox(this, ui::loadString(res::IDS_DELETE_FAILED));
-    }
+    // The same question and delete as the Person menu's: one tap never loses a person.
+    app::DeletePerson(view_, this, id);
 }
 
 void CPeoplePanelDlg::mousePressEvent(QMouseEvent* event) {

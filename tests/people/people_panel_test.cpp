@@ -1,4 +1,5 @@
-// The people management panel: its buttons, the delete without a question, and its picture.
+// The people management panel: its buttons, the delete with the Person menu's question, and
+// its picture.
 #include <QTreeWidget>
 
 #include "cedb/faults.h"
@@ -9,6 +10,8 @@
 #include "ui/bitmap_button.h"
 
 namespace {
+
+const QString kAskDelete = QStringLiteral("정말 이 사람을 삭제하시겠습니까?");
 
 class PeoplePanelTest : public PeopleTest {
 protected:
@@ -62,7 +65,7 @@ TEST_F(PeoplePanelTest, NewAndEditRunTheEditorThenTheMainScreensReload) {
     EXPECT_EQ(view.refreshes, 3);
 }
 
-TEST_F(PeoplePanelTest, DeleteRemovesTheTappedPersonAtOnceAndWantsARowTapped) {
+TEST_F(PeoplePanelTest, DeleteAsksAsThePersonMenuDoesAndWantsARowTapped) {
     const int kim = addPerson(QStringLiteral("김유신"));
     const int lee = addPerson(QStringLiteral("이순신"));
     open();
@@ -71,11 +74,23 @@ TEST_F(PeoplePanelTest, DeleteRemovesTheTappedPersonAtOnceAndWantsARowTapped) {
     ASSERT_TRUE(press(CPeoplePanelDlg::DeleteButtonId));
     EXPECT_TRUE(stored(kim) && stored(lee));
 
+    // One tap on 삭제 loses nobody: No keeps the person and the list as they were.
     ASSERT_TRUE(tapRow(QStringLiteral("이순신")));
+    ASSERT_EQ(view.currentPersonId(), lee);
+    messages.expect(kAskDelete, shell::IDNO);
+    ASSERT_TRUE(press(CPeoplePanelDlg::DeleteButtonId));
+    EXPECT_TRUE(stored(lee));
+    EXPECT_EQ(view.refreshes, 0);
+    EXPECT_EQ(panel->peopleList()->GetCurrentId(), lee);
+
+    messages.expect(kAskDelete, shell::IDYES);
     ASSERT_TRUE(press(CPeoplePanelDlg::DeleteButtonId));
     EXPECT_FALSE(stored(lee));
+    EXPECT_TRUE(stored(kim));
     EXPECT_EQ(view.refreshes, 1);
     ASSERT_EQ(panel->peopleList()->shownRows().size(), 1u);
+    // The person is gone, so the menu's commands no longer act on it.
+    EXPECT_EQ(view.currentPersonId(), 0);
 
     // The reload leaves no row current: a second press must not take the next person.
     messages.expect(noRow);
@@ -88,11 +103,13 @@ TEST_F(PeoplePanelTest, AFailedDeleteIsReportedAndTheListStays) {
     open();
     ASSERT_TRUE(tapRow(QStringLiteral("김유신")));
     cedb::faults::arm({cedb::faults::Op::Delete});
-    messages.expect(QStringLiteral("삭제되지 않았습니다. 다시 시도하여 주십시오.."));
+    messages.expect(kAskDelete, shell::IDYES)
+        .expect(QStringLiteral("삭제되지 않았습니다. 다시 시도하여 주십시오.."));
     ASSERT_TRUE(press(CPeoplePanelDlg::DeleteButtonId));
     EXPECT_TRUE(stored(kim));
     EXPECT_EQ(view.refreshes, 0);
     EXPECT_EQ(panel->peopleList()->GetCurrentId(), kim);
+    EXPECT_EQ(view.currentPersonId(), kim);
 }
 
 TEST_F(PeoplePanelTest, ATapOnThePanelLowersTheInputPanel) {
