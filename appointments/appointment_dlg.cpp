@@ -197,7 +197,9 @@ bool CAppointmentDlg::LoadAppointment() {
     const auto ids = splitIdList(text(image.participantIds));
     const auto names = splitNameList(text(image.participantNames));
     for (size_t i = 0; i < ids.size(); ++i) {
-        selection_.personIds.push_back(fromField(ids[i]));
+        // Read as every screen reads a stored identifier; a damaged token keeps its place.
+        const std::optional<int32_t> id = participantId(ids[i]);
+        selection_.personIds.push_back(id ? QString::number(*id) : fromField(ids[i]));
         selection_.personNames.push_back(i < names.size() ? fromField(names[i]) : QString());
     }
     participantsEdit_->setText(fromField(text(image.participantNames)));

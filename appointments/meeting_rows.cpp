@@ -13,19 +13,6 @@ QString fromField(std::u16string_view text) {
     return QString::fromUtf16(text.data(), qsizetype(text.size()));
 }
 
-// A decimal identifier token; nullopt for anything else (an empty or damaged token).
-std::optional<int64_t> numberOf(std::u16string_view token) {
-    if (token.empty() || token.size() > 11) return std::nullopt;
-    size_t i = token[0] == u'-' ? 1 : 0;
-    if (i == token.size()) return std::nullopt;
-    int64_t value = 0;
-    for (; i < token.size(); ++i) {
-        if (token[i] < u'0' || token[i] > u'9') return std::nullopt;
-        value = value * 10 + (token[i] - u'0');
-    }
-    return token[0] == u'-' ? -value : value;
-}
-
 }  // namespace
 
 QString twoDigits(int n) {
@@ -34,13 +21,6 @@ QString twoDigits(int n) {
 
 QString dateText(int year, int month, int day) {
     return QStringLiteral("%1/%2/%3").arg(year).arg(twoDigits(month), twoDigits(day));
-}
-
-bool takesPart(std::u16string_view ids, int personId) {
-    for (const std::u16string& token : splitIdList(ids)) {
-        if (numberOf(token) == personId) return true;
-    }
-    return false;
 }
 
 void sortByFirstColumn(ItemRows& rows) {
@@ -69,7 +49,7 @@ History buildHistory(CRecordStore& store, int personId, int mode, WalkReport* re
             if (appointment) {
                 row = mode == HistoryAppointments &&
                       (noName ? ids.starts_with(u'#') : takesPart(ids, personId));
-            } else if (!noName && numberOf(ids) == personId) {
+            } else if (!noName && firstParticipant(ids) == personId) {
                 h.hasAnniversaries = true;
                 row = mode == HistoryAnniversaries;
             }
@@ -124,8 +104,7 @@ ItemRows buildAgenda(CRecordStore& store, const repeat::Date& today, WalkReport*
                 if (!start || repeat::Date::of(*start) != today) return true;
                 // The time column as the day dialog writes it.
                 rows.push_back({schedule::appointmentTimeText(*start, r.end),
-                                fromField(text(r.content)),
-                                QString::number(r.key)});
+                                fromField(text(r.content)), QString::number(r.key)});
             } else if (r.kind == AnniversaryKind) {
                 if (missing & 0b11111) return true;
                 const auto date = clk::fromFileTime(r.start);

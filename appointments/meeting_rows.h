@@ -26,9 +26,6 @@ using ItemRows = std::vector<ItemRow>;
 QString twoDigits(int n);
 // "%d/%s/%s": 2002/06/09.
 QString dateText(int year, int month, int day);
-// Whether the participant list `ids` ("11;31;#;") holds the identifier `personId`: its tokens
-// up to "#" are compared as numbers, so 11 is not in "111;#;".
-bool takesPart(std::u16string_view ids, int personId);
 
 // ---- Meeting history ----
 

@@ -13,6 +13,7 @@
 #include "people/name_input_wnd.h"
 #include "resources/strings/string_table.h"
 #include "shell/message_box.h"
+#include "store/participant_lists.h"
 #include "store/record_store.h"
 #include "store/repeat_rule.h"
 #include "ui/bitmap_button.h"
@@ -191,7 +192,7 @@ bool CAnniversaryDlg::LoadInto(AnniversarySlot& slot, int recordId, bool takePer
     if (!date || image.start.value() == 0) return false;
     if (takePerson) {
         personName_ = fromField(text(image.participantNames));
-        personId_ = toInt(fromField(text(image.participantIds)));
+        personId_ = firstParticipant(text(image.participantIds)).value_or(0);
     }
     slot.year = numberText(date->year);
     slot.month = numberText(date->month);
@@ -218,7 +219,7 @@ bool CAnniversaryDlg::LoadPerson() {
     std::vector<int> ids;
     view_.store().walkRecords(AnniversaryKind, {PropId, PropParticipantIds},
                               [&](const RecordImage& r) {
-                                  if (toInt(fromField(text(r.participantIds))) == personId_)
+                                  if (firstParticipant(text(r.participantIds)) == personId_)
                                       ids.push_back(r.id);
                                   // Five slots: the first five in store order.
                                   return ids.size() < size_t(SlotCount);

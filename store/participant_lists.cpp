@@ -1,5 +1,6 @@
 #include "store/participant_lists.h"
 
+#include <cstdint>
 #include <string>
 
 #include "store/record_image.h"
@@ -57,4 +58,33 @@ std::vector<std::u16string> splitNameList(std::u16string_view names) {
     std::u16string closed(names);
     closed += kEnd;
     return split(closed);
+}
+
+std::optional<int32_t> participantId(std::u16string_view token) {
+    // Blanks around the digits are what a hand-edited or older list may carry; anything else
+    // is a damaged token that must not match some person by accident.
+    const auto blank = [](char16_t c) { return c == u' ' || c == u'\t'; };
+    while (!token.empty() && blank(token.front())) token.remove_prefix(1);
+    while (!token.empty() && blank(token.back())) token.remove_suffix(1);
+    if (token.empty() || token.size() > 10) return std::nullopt;
+    int64_t value = 0;
+    for (char16_t c : token) {
+        if (c < u'0' || c > u'9') return std::nullopt;
+        value = value * 10 + (c - u'0');
+    }
+    if (value > INT32_MAX) return std::nullopt;
+    return int32_t(value);
+}
+
+bool takesPart(std::u16string_view ids, int32_t personId) {
+    for (const std::u16string& token : splitIdList(ids)) {
+        if (participantId(token) == personId) return true;
+    }
+    return false;
+}
+
+std::optional<int32_t> firstParticipant(std::u16string_view ids) {
+    const std::vector<std::u16string> tokens = splitIdList(ids);
+    if (tokens.empty()) return std::nullopt;
+    return participantId(tokens.front());
 }

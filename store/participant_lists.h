@@ -29,3 +29,14 @@ std::optional<ParticipantLists> buildParticipantLists(std::span<const Participan
 // so both kinds end the same way; text after the last ";" without a "#" is kept as a token.
 std::vector<std::u16string> splitIdList(std::u16string_view ids);
 std::vector<std::u16string> splitNameList(std::u16string_view names);
+
+// The one reading of a stored person identifier, for every screen that matches or looks up a
+// participant: a token of decimal digits, blanks around it ignored. nullopt for anything else
+// (empty, a sign or another character, more than 10 digits, beyond int32).
+std::optional<int32_t> participantId(std::u16string_view token);
+// Whether the identifier list `ids` names `personId`: its tokens up to "#", each read as above,
+// so 11 is not in "111;#;". An anniversary's single identifier ("11", "11;") reads the same.
+bool takesPart(std::u16string_view ids, int32_t personId);
+// The first person the list names: an anniversary's owner. nullopt when its first token is no
+// identifier or there is none.
+std::optional<int32_t> firstParticipant(std::u16string_view ids);

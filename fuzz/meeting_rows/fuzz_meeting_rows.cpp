@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto u16 = [](const QString& s) { return s.toStdU16String(); };
 
     const std::u16string ids = u16(part(0));
-    const bool member = appointments::takesPart(ids, person);
+    const bool member = takesPart(ids, person);
     // A member is one of the split tokens, read as a number.
     bool found = false;
     for (const auto& token : splitIdList(ids))

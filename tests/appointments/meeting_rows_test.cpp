@@ -7,7 +7,9 @@
 
 #include "appointment_fixture.h"
 #include "inspect/inspect.h"
+#include "people/anniversary_dlg.h"
 #include "people/people_list_rows.h"
+#include "store/participant_lists.h"
 #include "store/repeat_rule.h"
 
 namespace {
@@ -84,9 +86,46 @@ TEST_F(RowsTest, APersonsHistoryHoldsTheAppointmentsTheyTakePartInOldestFirst) {
     EXPECT_TRUE(
         appointments::buildHistory(store, 0, appointments::HistoryAppointments).rows.empty());
 
-    EXPECT_TRUE(appointments::takesPart(u"31;11;#;", 31));
-    EXPECT_FALSE(appointments::takesPart(u"31;#;11;", 11));
-    EXPECT_FALSE(appointments::takesPart(u"x;#;", 0));
+    EXPECT_TRUE(takesPart(u"31;11;#;", 31));
+    EXPECT_FALSE(takesPart(u"31;#;11;", 11));
+    EXPECT_FALSE(takesPart(u"x;#;", 0));
+}
+
+TEST_F(RowsTest, TheHistoryAndTheAnniversaryEditorFindTheSameRecordsOfAPerson) {
+    // Identifiers as a hand-edited or older record may hold them: each names person 11 for
+    // every reader, or for none.
+    const auto at = fileTime(2002, 6, 9, 9);
+    for (const char16_t* ids : {u"11", u" 11", u"11;", u"111", u"x"}) {
+        RecordImage image{};
+        image.kind = AnniversaryKind;
+        setText(image.participantIds, ids);
+        setText(image.participantNames, u"김");
+        image.start = fileTime(1990, 12, 10);
+        setText(image.place, u"100;0;0;");
+        setText(image.content, qtext(ids).toStdU16String());
+        ASSERT_TRUE(store.AddRecord(image));
+    }
+    addAppointment(u" 11;#;", u"김;", at, at, u"공백");
+    addAppointment(u"11", u"김;", at, at, u"끝 없음");
+
+    const auto history = appointments::buildHistory(store, 11, appointments::HistoryAnniversaries);
+    QStringList inHistory;
+    for (const ItemRow& row : history.rows) inHistory << row.second;
+    EXPECT_EQ(inHistory, (QStringList{"11", " 11", "11;"}));
+    EXPECT_EQ(
+        seconds(appointments::buildHistory(store, 11, appointments::HistoryAppointments).rows),
+        (QStringList{"공백", "끝 없음"}));
+
+    QStringList inEditor;
+    modals.expect<people::CAnniversaryDlg>([&](people::CAnniversaryDlg& d) {
+        for (int n = 1; n <= people::CAnniversaryDlg::SlotCount; ++n)
+            if (d.slot(n).loaded) inEditor << d.slot(n).content;
+        messages.expectContaining(QStringLiteral("정말 닫으시겠습니까?"), shell::IDYES);
+        d.OnCancel();
+    });
+    people::RunAnniversaryDlg(view, view.viewWidget(), QStringLiteral("김"), 11, 0,
+                              people::AnniversaryManageMode);
+    EXPECT_EQ(inEditor, inHistory);
 }
 
 TEST_F(RowsTest, TheInspectionToolPrintsEveryHistoryRowOnItsOwnLine) {
@@ -110,8 +149,10 @@ TEST_F(RowsTest, TheInspectionToolPrintsEveryHistoryRowOnItsOwnLine) {
         expected += (r.first + u'\t' + r.second + u'\t' + r.id).toStdString() + "\n";
     }
     // A tab or line break inside a column is printed as a blank, so each row stays one line.
-    EXPECT_EQ(text.substr(0, text.find("2002/06/20")), expected.substr(0, expected.find("2002/06/20")));
-    EXPECT_NE(text.find("2002/06/20\t두 줄 내용 끝\t" + std::to_string(odd) + "\n"), std::string::npos);
+    EXPECT_EQ(text.substr(0, text.find("2002/06/20")),
+              expected.substr(0, expected.find("2002/06/20")));
+    EXPECT_NE(text.find("2002/06/20\t두 줄 내용 끝\t" + std::to_string(odd) + "\n"),
+              std::string::npos);
     EXPECT_EQ(run({"history", "11", "--anniversaries"}, &code),
               "기념일:1970/03/04\t생일\t" + std::to_string(-ann) + "\n");
     EXPECT_EQ(run({"history", "-5"}, &code), "");

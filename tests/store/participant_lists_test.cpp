@@ -53,4 +53,25 @@ TEST(ParticipantListsTest, ListsThatWouldNotReadBackAreRefused) {
     EXPECT_FALSE(buildParticipantLists(many)) << "200 units leave no room for the terminator";
 }
 
+TEST(ParticipantListsTest, OneReadingOfAStoredIdentifier) {
+    // Blanks around the digits are read through; anything else names nobody.
+    EXPECT_EQ(participantId(u"11"), 11);
+    EXPECT_EQ(participantId(u" 11\t"), 11);
+    for (std::u16string_view bad :
+         {u"", u"  ", u"-11", u"+11", u"11a", u"1 1", u"x", u"2147483648", u"00000000011"})
+        EXPECT_FALSE(participantId(bad)) << std::string(bad.begin(), bad.end());
+    EXPECT_EQ(participantId(u"2147483647"), 2147483647);
+
+    // An appointment's list and an anniversary's single identifier read the same way.
+    for (std::u16string_view ids : {u"11", u"11;", u" 11;#;", u"31; 11 ;#;", u"11;#;"})
+        EXPECT_TRUE(takesPart(ids, 11)) << std::string(ids.begin(), ids.end());
+    EXPECT_FALSE(takesPart(u"111;#;", 11));
+    EXPECT_FALSE(takesPart(u"31;#;11;", 11));
+    EXPECT_FALSE(takesPart(u"x;#;", 0));
+    EXPECT_EQ(firstParticipant(u" 11"), 11);
+    EXPECT_EQ(firstParticipant(u"11;31;"), 11);
+    EXPECT_FALSE(firstParticipant(u"#;"));
+    EXPECT_FALSE(firstParticipant(u"x11"));
+}
+
 }  // namespace
