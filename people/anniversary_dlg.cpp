@@ -359,9 +359,23 @@ void CAnniversaryDlg::OnDatePicked(int year, int month, int day) {
     }
 }
 
+bool CAnniversaryDlg::personStored() const {
+    if (personId_ < 1) return false;
+    RecordImage person{};
+    person.kind = PersonKind;
+    person.id = personId_;
+    return view_.store().ReadRecord(person);
+}
+
 void CAnniversaryDlg::OnSave() {
     CollectSlot();
     AnniversarySlot& s = slots_[size_t(current_ - 1)];
+    // A new anniversary belongs to a stored person: with nobody chosen, or the one chosen
+    // deleted since, it would be announced for no one. Stored ones stay editable.
+    if (mode_ == AnniversaryManageMode && !s.loaded && !personStored()) {
+        shell::messageBox(this, ui::loadString(res::IDS_NOTHING_SELECTED));
+        return;
+    }
     switch (checkSlot(s)) {
         case SlotRefusal::Date:
             shell::messageBox(this, QStringLiteral("날짜를 입력하세요"));

@@ -112,6 +112,8 @@ private:
     bool LoadSingle();
     bool LoadPerson();
     bool LoadInto(AnniversarySlot& slot, int recordId, bool takePerson);
+    // Whether the person the editor works for is in the store.
+    bool personStored() const;
     void ShowSlot(int n);
     void CollectSlot();
     void addChoice(const QString& text, int data, int period = 0);

@@ -274,6 +274,45 @@ TEST_F(AnniversaryDlgTest, SingleModeChangesOnlyWhatItLoaded) {
     EXPECT_EQ(anniversaryCount(), 1);
 }
 
+TEST_F(AnniversaryDlgTest, NoAnniversaryIsAddedForNoOneButAStoredOneStaysEditable) {
+    const QString noPerson = QStringLiteral("선택하신 데이타가 없습니다. 선택하여 주십시오.");
+    const auto fillAndSave = [&](CAnniversaryDlg& d) {
+        setDate(d, "1990", "12", "10");
+        d.control<QPlainTextEdit>(CAnniversaryDlg::ContentEdit)
+            ->setPlainText(QStringLiteral("생일"));
+        messages.expect(noPerson);
+        ASSERT_TRUE(save(d));
+        EXPECT_FALSE(d.slot(d.currentSlot()).loaded);
+        messages.expect(kClose, shell::IDYES);
+        d.OnCancel();
+    };
+    // At start nobody is current.
+    modals.expect<CAnniversaryDlg>(fillAndSave);
+    run(QString(), 0, 0, AnniversaryManageMode);
+    EXPECT_EQ(anniversaryCount(), 0);
+
+    // The current person was deleted after the menu was opened on them.
+    const int wedding = addAnniversary(person, u"100;0;0;", u"결혼");
+    RecordImage gone{};
+    gone.kind = PersonKind;
+    gone.id = person;
+    ASSERT_TRUE(store.DeleteRecord(gone));
+    modals.expect<CAnniversaryDlg>([&](CAnniversaryDlg& d) {
+        ASSERT_TRUE(d.slot(1).loaded);
+        d.control<QPlainTextEdit>(CAnniversaryDlg::ContentEdit)
+            ->setPlainText(QStringLiteral("결혼기념일"));
+        messages.expect(kChange, shell::IDYES);
+        ASSERT_TRUE(save(d));
+        auto* slotBox = d.control<QComboBox>(CAnniversaryDlg::SlotCombo);
+        slotBox->setCurrentIndex(1);
+        d.OnSlotChanged(1);
+        fillAndSave(d);
+    });
+    run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
+    EXPECT_EQ(anniversaryCount(), 1);
+    EXPECT_EQ(text(stored(wedding).content), u"결혼기념일");
+}
+
 TEST_F(AnniversaryDlgTest, MoreThanFiveAnniversariesFillTheFiveSlotsInStoreOrder) {
     std::vector<int> ids;
     for (int i = 0; i < 7; ++i)
