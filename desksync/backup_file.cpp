@@ -67,8 +67,9 @@ bool BackupFile::validHeader() const {
     if (get32(b_) != kSignature || get32(b_ + 4) != kSignature) return false;
     if (changedCount() > kListEntries || deletedCount() > kListEntries) return false;
     const uint32_t n = recordCount();
-    if (n > kMaxRecords || nextId() == 0) return false;
     const uint32_t next = nextId();
+    // A counter at its end (or wrapped to 0) could only hand out an identifier again.
+    if (n > kMaxRecords || next == 0 || next == kExhaustedId) return false;
     for (uint32_t i = 0; i < n; ++i) {
         const uint32_t id = itemId(i);
         if (id == 0 || id >= next) return false;
@@ -108,8 +109,9 @@ int BackupFile::find(uint32_t id) const {
 
 uint32_t BackupFile::append(const uint8_t* rec) {
     const uint32_t n = recordCount();
-    if (n >= kMaxRecords) return 0;
     const uint32_t id = nextId();
+    // The last identifier is never handed out: the counter would then stand at its end.
+    if (n >= kMaxRecords || id + 1 >= kExhaustedId) return 0;
     // The identifier is used up first: one taken by a writer that died is never handed out.
     put32(b_ + kOffNextId, id + 1);
     uint8_t* slot = record(n);
@@ -217,6 +219,19 @@ RecordImage recordToPacket(const uint8_t* rec) {
     }
     r.changeFlags = 0;
     return r;
+}
+
+size_t recordHash(const uint8_t* rec) {
+    uint64_t h = 1469598103934665603ull;
+    for (const Field& f : kFields) {
+        if (f.prop == PropStamp) continue;
+        const uint8_t* p = rec + f.storeOffset;
+        const size_t n =
+            f.text ? strnlen(reinterpret_cast<const char*>(p), f.storeSize) : f.storeSize;
+        for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
+        h = (h ^ 0x100) * 1099511628211ull;  // where a field ends
+    }
+    return size_t(h);
 }
 
 bool sameRecord(const uint8_t* a, const uint8_t* b, bool ignoreCase) {

@@ -20,6 +20,7 @@ inline constexpr size_t kListEntries = 5000;
 inline constexpr size_t kRecordSize = 1320;
 inline constexpr size_t kSlots = 5000;
 inline constexpr uint32_t kMaxRecords = 4999;  // the last slot is never filled
+inline constexpr uint32_t kExhaustedId = 0xFFFFFFFF;  // a next identifier no file may hold
 
 inline constexpr size_t kOffNextId = 8;
 inline constexpr size_t kOffChangedCount = 12;
@@ -50,8 +51,8 @@ class BackupFile {
 public:
     explicit BackupFile(uint8_t* bytes) : b_(bytes) {}
 
-    // Signatures, list counts within their lists, record count within 4999 and a non-zero
-    // next identifier, and every record's item identifier non-zero and below the next one.
+    // Signatures, list counts within their lists, record count within 4999, a next identifier
+    // neither 0 nor 0xFFFFFFFF, and every record's item identifier non-zero and below it.
     bool validHeader() const;
     // The whole file: the header, every record valid, and no item identifier twice.
     bool validAll() const;
@@ -76,7 +77,7 @@ public:
     int find(uint32_t itemId) const;
 
     // Appends a record (its bytes from `rec`, 1320) under the next identifier; the identifier,
-    // or 0 when the file is full. The record is complete before the count takes it in, so a
+    // or 0 when the file is full or its identifiers are used up. The record is complete before the count takes it in, so a
     // writer that dies half-way leaves no half-written record counted.
     uint32_t append(const uint8_t* rec);
     // Replaces the record in `index`, keeping its reserved word and item identifier.
@@ -110,5 +111,7 @@ RecordImage recordToPacket(const uint8_t* rec);
 // Whether two records are the same for the duplicate test: kind, id, every text, the five
 // integers from reserved1 to key, start, end, hasSketch; texts exactly or ignoring case.
 bool sameRecord(const uint8_t* a, const uint8_t* b, bool ignoreCase);
+// A hash of what sameRecord compares exactly: records the same for it hash alike.
+size_t recordHash(const uint8_t* rec);
 
 }  // namespace desksync

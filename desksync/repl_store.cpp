@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <unordered_map>
 
 #include "fs/devfs.h"
 #include "registry/registry.h"
@@ -153,8 +154,7 @@ HRESULT CReplStore::Initialize(IReplNotify* notify, UINT flags) {
     notify_ = notify;
     flags_ = flags & ~kOpenBit;
     const desk::DeviceSettings settings = desk::readDeviceSettings();
-    if (settings.quorinFile && !settings.quorinFile->empty())
-        path_ = settings.quorinFile->substr(0, 259);
+    path_ = desk::backupFilePath(settings);
     syncOption_ = settings.syncOption;
     const HRESULT hr = openFile(true);
     if (SUCCEEDED(hr)) {
@@ -190,8 +190,11 @@ HRESULT CReplStore::openFile(bool create) {
     {
         desk::MutexLock lock(*mutex_);
         if (!lock.owned()) return E_FAIL;
-        BackupFile f(file->data());
-        const bool sound = lock.result() == desk::LockResult::Abandoned ? f.recover() : f.validAll();
+        bool sound = false;
+        file->guarded([&] {
+            BackupFile f(file->data());
+            sound = lock.result() == desk::LockResult::Abandoned ? f.recover() : f.validAll();
+        });
         if (!sound) return E_UNEXPECTED;
     }
     if (!change_) change_ = desk::Event::open(kChangeEventName);
@@ -323,7 +326,10 @@ HRESULT CReplStore::FindFirstItem(HREPLFLD folder, HREPLITEM* item, BOOL* exist)
         f.clearLists();
         return S_OK;
     });
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr)) {
+        for (ReplItem* i : items) delete i;
+        return hr;
+    }
     enumeration_ = std::move(items);
     position_ = 0;
     enumerating_ = true;
@@ -484,20 +490,26 @@ HRESULT CReplStore::RemoveDuplicates(const char16_t* objType, UINT) {
     if (!objType || std::u16string_view(objType) != kObjectType) return E_NOTIMPL;
     bool removed = false;
     const HRESULT hr = withFile([&](BackupFile& f) -> HRESULT {
-        for (uint32_t i = 0; i < f.recordCount(); ++i) {
-            for (uint32_t j = i + 1; j < f.recordCount();) {
-                if (!sameRecord(f.record(i), f.record(j), false)) {
-                    ++j;
-                    continue;
-                }
-                if (notify_) {
-                    auto* h = new ReplItem{1, f.itemId(j), f.written(j)};
-                    if (FAILED(notify_->OnItemNotify(RNC_DELETED, kProgId, kObjectType, h, 0)))
-                        delete h;
-                }
-                f.remove(j);  // the record after it moves into slot j: compare that one next
-                removed = true;
+        // A record goes when an earlier one is the same, as comparing each with every later one
+        // finds; it is compared only with the earlier ones of its hash. Kept records stay in
+        // their slots: only later ones are removed.
+        std::unordered_multimap<size_t, uint32_t> kept;  // hash -> slot
+        for (uint32_t j = 0; j < f.recordCount();) {
+            const size_t h = recordHash(f.record(j));
+            bool same = false;
+            for (auto [k, end] = kept.equal_range(h); k != end && !same; ++k)
+                same = sameRecord(f.record(k->second), f.record(j), false);
+            if (!same) {
+                kept.emplace(h, j++);
+                continue;
             }
+            if (notify_) {
+                auto* item = new ReplItem{1, f.itemId(j), f.written(j)};
+                if (FAILED(notify_->OnItemNotify(RNC_DELETED, kProgId, kObjectType, item, 0)))
+                    delete item;
+            }
+            f.remove(j);  // the record after it moves into slot j: compare that one next
+            removed = true;
         }
         return S_OK;
     });
@@ -545,7 +557,9 @@ HRESULT CReplStore::ActivateDialog(UINT dialog, HWND parent, HREPLFLD, ENUMOBJ*)
     std::error_code ec;
     if (choice.path.empty() || !fs::is_regular_file(host, ec)) return S_OK;
     auto candidate = desk::FileMapping::open(host, kFileSize);
-    if (!candidate || !BackupFile(candidate->data()).validAll()) return S_OK;
+    bool sound = false;
+    if (candidate) candidate->guarded([&] { sound = BackupFile(candidate->data()).validAll(); });
+    if (!sound) return S_OK;
     candidate.reset();
     if (!key->setString(desk::kQuorinFileValue, choice.path)) return S_OK;
     return RERR_STORE_REPLACE;

@@ -30,7 +30,6 @@ using namespace repl;
 
 inline constexpr char16_t kObjectType[] = u"Quorin";
 inline constexpr char16_t kProgId[] = u"MS.WinCE.Quorin";
-inline constexpr char16_t kDefaultFile[] = u"c:\\Program Files\\Microsoft ActiveSync\\Quorin.qrn";
 inline constexpr char kMutexName[] = "QuorinMutex";
 inline constexpr char kChangeEventName[] = "QuorinChange";
 inline constexpr uint32_t kRefreshMessage = 0x04C9;
@@ -110,7 +109,8 @@ public:
 
     // Runs `body` on the file under the mutex, after validating the file. E_UNEXPECTED, with
     // nothing touched, when the file is not open, the mutex cannot be had within 5 seconds, or
-    // the file is not a sound backup file.
+    // the file is not a sound backup file of its size; E_UNEXPECTED also when the file is
+    // shortened while `body` runs (what it did up to then stays).
     template <typename F>
     HRESULT withFile(F&& body);
     void postChange();
@@ -134,7 +134,7 @@ private:
     IUnknown* outer_;
     IReplNotify* notify_ = nullptr;
     UINT flags_ = 0;
-    std::u16string path_ = kDefaultFile;
+    std::u16string path_ = desk::kDefaultQuorinFile;
     uint32_t syncOption_ = 0;
     std::unique_ptr<desk::FileMapping> file_;
     std::unique_ptr<desk::NamedMutex> mutex_;
@@ -152,11 +152,17 @@ HRESULT CReplStore::withFile(F&& body) {
     if (!file_ || !mutex_) return E_UNEXPECTED;
     desk::MutexLock lock(*mutex_);
     if (!lock.owned()) return E_UNEXPECTED;  // the file is not touched without the mutex
-    BackupFile f(file_->data());
-    // An owner that died may have left anything: look at all of it then.
-    const bool sound = lock.result() == desk::LockResult::Abandoned ? f.recover() : f.validHeader();
-    if (!sound) return E_UNEXPECTED;
-    return body(f);
+    HRESULT hr = E_UNEXPECTED;
+    // The size is looked at under the mutex each time: another program may have shortened the
+    // file since, and a body cut off by a shortening file fails as a damaged file does.
+    file_->guarded([&] {
+        BackupFile f(file_->data());
+        // An owner that died may have left anything: look at all of it then.
+        const bool sound =
+            lock.result() == desk::LockResult::Abandoned ? f.recover() : f.validHeader();
+        if (sound) hr = body(f);
+    });
+    return hr;
 }
 
 // The options dialog: shows the volume text, the file path and the filter; on OK the filter

@@ -12,22 +12,31 @@
 namespace {
 
 int usage() {
-    std::cerr << "usage: quorin-sync [--device DIR] [--desktop DIR] [--handrepl LIB] [--deskrepl LIB]"
-                 " backup|restore|options|status\n";
+    std::cerr
+        << "usage: quorin-sync [--device DIR] [--desktop DIR] [--handrepl LIB] [--deskrepl LIB]"
+           " [--wait SECONDS] backup|restore|options|status\n";
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::filesystem::path here = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+    const std::filesystem::path here =
+        std::filesystem::read_symlink("/proc/self/exe").parent_path();
     quorinsync::Paths paths{(here / "libhandrepl.so").string(), (here / "libdeskrepl.so").string()};
     std::string command;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if ((a == "--device" || a == "--desktop" || a == "--handrepl" || a == "--deskrepl") &&
+        if ((a == "--device" || a == "--desktop" || a == "--handrepl" || a == "--deskrepl" ||
+             a == "--wait") &&
             i + 1 < argc) {
             const std::string v = argv[++i];
+            if (a == "--wait") {
+                char* end = nullptr;
+                const double seconds = std::strtod(v.c_str(), &end);
+                if (end == v.c_str() || *end || !(seconds >= 0 && seconds <= 3600)) return usage();
+                paths.waitMs = int(seconds * 1000);
+            }
             if (a == "--device") setenv("QUORIN_DEVICE", v.c_str(), 1);
             if (a == "--desktop") setenv("QUORIN_DESKTOP", v.c_str(), 1);
             if (a == "--handrepl") paths.handrepl = v;
@@ -49,8 +58,8 @@ int main(int argc, char** argv) {
     if (command == "status") {
         const int rc = quorinsync::status(paths, counts, std::cerr);
         if (rc == 0)
-            std::cout << "added " << counts.added << "\nchanged " << counts.changed
-                      << "\ndeleted " << counts.deleted << "\n";
+            std::cout << "added " << counts.added << "\nchanged " << counts.changed << "\ndeleted "
+                      << counts.deleted << "\n";
         return rc;
     }
     if (command == "options") {

@@ -405,6 +405,12 @@ DeviceSettings readDeviceSettings() {
     return s;
 }
 
+std::u16string backupFilePath(const DeviceSettings& settings) {
+    if (settings.quorinFile && !settings.quorinFile->empty())
+        return settings.quorinFile->substr(0, 259);
+    return kDefaultQuorinFile;
+}
+
 bool writeDeviceSettings(const std::u16string& quorinFile, uint32_t syncOption) {
     auto key = reg::Key::create(reg::Hive::CurrentUser, kDeviceKey, nullptr, reg::Store::Desktop);
     return key && key->setString(kQuorinFileValue, quorinFile) &&

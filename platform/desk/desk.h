@@ -169,6 +169,14 @@ public:
     size_t size() const { return size_; }
     // Writes the changed pages to the disk; false on failure.
     bool flush();
+    // Runs `body` on the mapped bytes when the file still has its size, and ends it early when
+    // another program shortens the file meanwhile (an access past its end faults: that fault is
+    // caught, never delivered). False when the file was not whole, or stopped being whole.
+    // `body` may be cut off at any access to the bytes: it keeps nothing with a destructor of
+    // its own across those accesses and leaves what it owns in its caller's hands.
+    bool guarded(const std::function<void()>& body);
+    // Whether the file still has the size it was mapped with.
+    bool whole() const;
 
 private:
     FileMapping(int fd, uint8_t* data, size_t size) : fd_(fd), data_(data), size_(size) {}
@@ -177,11 +185,35 @@ private:
     size_t size_;
 };
 
+// ---- Run lock -------------------------------------------------------------------------------------
+
+// An exclusive lock on a folder, held for as long as the object lives, between the threads and
+// processes of the machine alike. It is an flock on the folder itself: nothing is written into
+// the folder, and a holder that dies (even by kill -9) frees it with its descriptor.
+class FolderLock {
+public:
+    enum class Result { Acquired, TimedOut, Missing, Failed };
+    // Waits up to `timeoutMs` for the lock on the existing folder `dir`; nullptr with the reason
+    // in `result` when it is not had.
+    static std::unique_ptr<FolderLock> acquire(const std::filesystem::path& dir, int timeoutMs,
+                                               Result* result = nullptr);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    explicit FolderLock(int fd) : fd_(fd) {}
+    int fd_;
+};
+
 // ---- Desktop registry ---------------------------------------------------------------------------
 
 // The device key of the desktop registry under which the desktop keeps its settings for the
 // handheld: HKEY_CURRENT_USER "Software\Quorin\Partners\Device".
 inline constexpr char16_t kDeviceKey[] = u"Software\\Quorin\\Partners\\Device";
+// The backup file when "Quorin File" names none.
+inline constexpr char16_t kDefaultQuorinFile[] =
+    u"c:\\Program Files\\Microsoft ActiveSync\\Quorin.qrn";
 inline constexpr char16_t kQuorinFileValue[] = u"Quorin File";
 inline constexpr char16_t kSyncOptionValue[] = u"Sync Option";
 
@@ -191,6 +223,8 @@ struct DeviceSettings {
 };
 // Reads the device key; empty settings when the key is missing.
 DeviceSettings readDeviceSettings();
+// The backup file the settings name (at most 259 characters), or the default one.
+std::u16string backupFilePath(const DeviceSettings& settings);
 // Writes both values (creating the key); false when the key cannot be had or a write fails.
 bool writeDeviceSettings(const std::u16string& quorinFile, uint32_t syncOption);
 
