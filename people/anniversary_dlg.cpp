@@ -146,6 +146,8 @@ CAnniversaryDlg::CAnniversaryDlg(MainView& view, QWidget* parent)
     connect(pick, &QAbstractButton::clicked, calendar_, &ui::MonthCalendarCtrl::popUp);
     connect(calendar_, &ui::MonthCalendarCtrl::dayPicked, this,
             [this](const QDate& d) { OnDatePicked(d.year(), d.month(), d.day()); });
+    for (QLineEdit* e : {year, month, day})
+        connect(e, &QLineEdit::textEdited, this, &CAnniversaryDlg::OnDateTyped);
     connect(periodInput_, &CNameInputWnd::nameEntered, this, &CAnniversaryDlg::OnPeriodEntered);
     connect(save, &QAbstractButton::clicked, this, &CAnniversaryDlg::OnSave);
     connect(cancel, &QAbstractButton::clicked, this, &CAnniversaryDlg::OnCancel);
@@ -344,18 +346,43 @@ void CAnniversaryDlg::OnDatePicked(int year, int month, int day) {
     control<QLineEdit>(MonthEdit)->setText(numberText(month));
     control<QLineEdit>(DayEdit)->setText(numberText(day));
     calendar_->hide();
-    const auto appendChoices = [&] {
-        addChoice(QStringLiteral("매년 %1월 %2일").arg(month).arg(day), ChooseYear);
-        addChoice(QStringLiteral("매달 %1일").arg(day), ChooseMonth);
-        addChoice(QStringLiteral("Custom.."), ChooseCustom);
-    };
-    if (repeat_->count() < 2) {
-        appendChoices();
-    } else if (repeat_->count() > 2) {
-        repeat_->clear();
-        addChoice(QStringLiteral("<선택하세요>"), ChooseNone);
-        appendChoices();
-        repeat_->setCurrentIndex(0);
+    OfferRepeatChoices(month, day);
+}
+
+void CAnniversaryDlg::OnDateTyped() {
+    bool y = false, m = false, d = false;
+    const int year = control<QLineEdit>(YearEdit)->text().toInt(&y);
+    const int month = control<QLineEdit>(MonthEdit)->text().toInt(&m);
+    const int day = control<QLineEdit>(DayEdit)->text().toInt(&d);
+    // While the date is incomplete the choices stay as they are; SAVE refuses it anyway.
+    if (y && m && d && repeat::isValidDate(year, month, day)) OfferRepeatChoices(month, day);
+}
+
+void CAnniversaryDlg::OfferRepeatChoices(int month, int day) {
+    // The repeat already chosen stays chosen under the new date: correcting a day must not
+    // turn a yearly anniversary into a one-time one, nor drop the period of an every-n-days one.
+    const int index = repeat_->currentIndex();
+    const int kind = index >= 0 ? repeat_->itemData(index).toInt() : -1;
+    const int period = index >= 0 ? repeat_->itemData(index, Qt::UserRole + 1).toInt() : 0;
+    repeat_->clear();
+    addChoice(QStringLiteral("<선택하세요>"), ChooseNone);
+    addChoice(QStringLiteral("매년 %1월 %2일").arg(month).arg(day), ChooseYear);
+    addChoice(QStringLiteral("매달 %1일").arg(day), ChooseMonth);
+    if (kind == ChooseNDays) addChoice(QStringLiteral("매 %1일").arg(period), ChooseNDays, period);
+    addChoice(QStringLiteral("Custom.."), ChooseCustom);
+    switch (kind) {
+        case ChooseYear:
+        case ChooseMonth:
+        case ChooseNDays:
+            repeat_->setCurrentIndex(kind == ChooseNDays ? 3 : kind);
+            break;
+        case -1:
+            // A stored code outside the four: nothing chosen, so saving keeps it.
+            repeat_->setCurrentIndex(-1);
+            break;
+        default:
+            repeat_->setCurrentIndex(0);
+            break;
     }
 }
 

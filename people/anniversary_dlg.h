@@ -99,6 +99,9 @@ public:
     void OnSlotChanged(int index);
     void OnRepeatChosen(int index);
     void OnDatePicked(int year, int month, int day);
+    // A date typed into the year, month and day edits: once it is a real date, the repeat
+    // choices follow it as they follow a pick in the calendar.
+    void OnDateTyped();
     void OnPeriodEntered();
     void OnSave();
     void OnCancel();
@@ -117,6 +120,8 @@ private:
     void ShowSlot(int n);
     void CollectSlot();
     void addChoice(const QString& text, int data, int period = 0);
+    // The repeat choices for the date's month and day, whether picked or typed.
+    void OfferRepeatChoices(int month, int day);
 
     MainView& view_;
     QString personName_;

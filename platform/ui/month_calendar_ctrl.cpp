@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSpinBox>
 
 #include "ui/resources.h"
 
@@ -38,6 +39,17 @@ MonthCalendarCtrl::MonthCalendarCtrl(QWidget* parent) : QWidget(parent) {
     setFont(deviceFont());
     resize(MonthCalendarPage::Width, MonthCalendarPage::Height);
     setAttribute(Qt::WA_OpaquePaintEvent);
+
+    yearSpin_ = new QSpinBox(this);
+    yearSpin_->setRange(MonthCalendarPage::FirstYear, MonthCalendarPage::LastYear);
+    yearSpin_->setGeometry(MonthCalendarPage::yearRect().adjusted(0, 1, 0, -1));
+    yearSpin_->hide();
+    connect(yearSpin_, &QSpinBox::valueChanged, this, [this](int year) {
+        page_.year = year;
+        update();
+    });
+    connect(yearSpin_, &QSpinBox::editingFinished, this, &MonthCalendarCtrl::closeYearChooser);
+
     hide();
     setCurrentDate(QDate::currentDate());
 }
@@ -47,6 +59,24 @@ void MonthCalendarCtrl::setCurrentDate(const QDate& date) {
     current_ = date;
     page_ = {date.year(), date.month()};
     update();
+}
+
+void MonthCalendarCtrl::chooseYear() {
+    {
+        const QSignalBlocker block(yearSpin_);
+        yearSpin_->setValue(page_.year);
+    }
+    yearSpin_->show();
+    yearSpin_->raise();
+    yearSpin_->setFocus();
+    yearSpin_->selectAll();
+}
+
+void MonthCalendarCtrl::closeYearChooser() {
+    if (!yearSpin_->isVisible()) return;
+    // A year typed but not yet taken counts as chosen.
+    yearSpin_->interpretText();
+    yearSpin_->hide();
 }
 
 void MonthCalendarCtrl::popUp() {
@@ -66,8 +96,10 @@ void MonthCalendarCtrl::paintEvent(QPaintEvent*) {
     p.setPen(Qt::white);
     p.drawText(MonthCalendarPage::previousArrow(), Qt::AlignCenter, QStringLiteral("◀"));
     p.drawText(MonthCalendarPage::nextArrow(), Qt::AlignCenter, QStringLiteral("▶"));
-    p.drawText(QRect(0, 0, width(), MonthCalendarPage::HeaderHeight), Qt::AlignCenter,
-               QStringLiteral("%1년 %2월").arg(page_.year).arg(page_.month));
+    p.drawText(MonthCalendarPage::yearRect(), Qt::AlignRight | Qt::AlignVCenter,
+               QStringLiteral("%1년").arg(page_.year));
+    p.drawText(MonthCalendarPage::monthRect(), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("%1월").arg(page_.month));
     static const char16_t* names[] = {u"일", u"월", u"화", u"수", u"목", u"금", u"토"};
     for (int c = 0; c < 7; ++c) {
         p.setPen(c == 0 ? QColor(255, 0, 0) : QColor(Qt::black));
@@ -91,6 +123,12 @@ void MonthCalendarCtrl::paintEvent(QPaintEvent*) {
 
 void MonthCalendarCtrl::mousePressEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
+    closeYearChooser();
+    if (MonthCalendarPage::yearRect().contains(pos)) {
+        pressedDay_ = 0;
+        chooseYear();
+        return;
+    }
     pressedDay_ = page_.dayAtPoint(pos);
     if (MonthCalendarPage::previousArrow().contains(pos)) page_ = page_.stepped(-1), update();
     if (MonthCalendarPage::nextArrow().contains(pos)) page_ = page_.stepped(1), update();
@@ -112,6 +150,7 @@ void MonthCalendarCtrl::showEvent(QShowEvent* event) {
 
 void MonthCalendarCtrl::hideEvent(QHideEvent* event) {
     qApp->removeEventFilter(this);
+    yearSpin_->hide();
     QWidget::hideEvent(event);
 }
 

@@ -1,11 +1,14 @@
 // The month calendar control: a page of one month with previous and next arrows, from which
-// a day is picked with the stylus. Created hidden by its dialog; shown on demand, it hides
-// itself on a pick or on a tap anywhere outside it in its window.
+// a day is picked with the stylus. A tap on the year in the title opens an up-down on it, so
+// that a year decades away is reached at once. Created hidden by its dialog; shown on demand,
+// it hides itself on a pick or on a tap anywhere outside it in its window.
 #pragma once
 
 #include <QDate>
 #include <QRect>
 #include <QWidget>
+
+class QSpinBox;
 
 namespace ui {
 
@@ -27,8 +30,14 @@ struct MonthCalendarPage {
     QRect cellRect(int row, int column) const;
     // The day under `p`, 0 when none.
     int dayAtPoint(const QPoint& p) const;
+    static constexpr int FirstYear = 1601;
+    static constexpr int LastYear = 9999;
+
     static QRect previousArrow() { return QRect(0, 0, 24, HeaderHeight); }
     static QRect nextArrow() { return QRect(Width - 24, 0, 24, HeaderHeight); }
+    // The title: the year ("2005년") right-aligned left of the middle, the month after it.
+    static QRect yearRect() { return QRect(24, 0, 62, HeaderHeight); }
+    static QRect monthRect() { return QRect(90, 0, 54, HeaderHeight); }
     MonthCalendarPage stepped(int months) const;
 };
 
@@ -44,6 +53,10 @@ public:
     const MonthCalendarPage& page() const { return page_; }
     // Centres the control over its parent and shows it on top.
     void popUp();
+    // The year's up-down over the title, shown by a tap on the year; its value is the page's
+    // year, and Return, a tap elsewhere on the control or hiding the control closes it.
+    QSpinBox* yearChooser() const { return yearSpin_; }
+    void chooseYear();
 
 signals:
     // A day was tapped; the control has hidden itself.
@@ -58,7 +71,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void closeYearChooser();
+
     MonthCalendarPage page_;
+    QSpinBox* yearSpin_;
     QDate current_;
     int pressedDay_ = 0;
 };

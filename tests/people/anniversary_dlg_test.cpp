@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSpinBox>
 #include <QTest>
 
 #include "cedb/faults.h"
@@ -272,6 +273,83 @@ TEST_F(AnniversaryDlgTest, SingleModeChangesOnlyWhatItLoaded) {
     });
     run(QString(), 0, 9991, AnniversarySingleMode);
     EXPECT_EQ(anniversaryCount(), 1);
+}
+
+TEST_F(AnniversaryDlgTest, ATypedDateOffersTheRepeatChoicesAndABirthdayIsStoredYearly) {
+    const auto type = [](QLineEdit* e, const char* text) {
+        e->setFocus();
+        e->selectAll();
+        QTest::keyClicks(e, text);
+    };
+    modals.expect<CAnniversaryDlg>([&](CAnniversaryDlg& d) {
+        auto* year = d.control<QLineEdit>(CAnniversaryDlg::YearEdit);
+        auto* month = d.control<QLineEdit>(CAnniversaryDlg::MonthEdit);
+        auto* day = d.control<QLineEdit>(CAnniversaryDlg::DayEdit);
+        type(year, "1990");
+        type(month, "12");
+        EXPECT_EQ(choices(d), QStringList{"<선택하세요>"});  // no day yet
+        type(day, "10");
+        EXPECT_EQ(choices(d),
+                  (QStringList{"<선택하세요>", "매년 12월 10일", "매달 10일", "Custom.."}));
+        EXPECT_EQ(chosen(d), 0);
+        auto* repeat = d.control<QComboBox>(CAnniversaryDlg::RepeatCombo);
+        repeat->setCurrentIndex(1);
+
+        // Correcting the day keeps the yearly choice, on the new day.
+        type(day, "11");
+        EXPECT_EQ(choices(d),
+                  (QStringList{"<선택하세요>", "매년 12월 11일", "매달 11일", "Custom.."}));
+        EXPECT_EQ(chosen(d), 1);
+        // A date the calendar cannot hold leaves the choices as they were.
+        type(year, "1500");
+        type(day, "10");
+        EXPECT_EQ(choices(d)[1], "매년 12월 11일");
+        type(year, "1990");
+        EXPECT_EQ(choices(d)[1], "매년 12월 10일");
+        EXPECT_EQ(chosen(d), 1);
+
+        d.control<QPlainTextEdit>(CAnniversaryDlg::ContentEdit)
+            ->setPlainText(QStringLiteral("생일"));
+        messages.expect(QStringLiteral("1번의 데이터를 저장하시겠습니까?"), shell::IDYES);
+        ASSERT_TRUE(save(d));
+
+        // The calendar reaches another decade through its year, and its pick takes the same
+        // road: the choice made stays chosen.
+        auto* slotBox = d.control<QComboBox>(CAnniversaryDlg::SlotCombo);
+        slotBox->setCurrentIndex(1);
+        d.OnSlotChanged(1);
+        type(year, "2005");
+        type(month, "3");
+        type(day, "3");
+        repeat->setCurrentIndex(2);
+        ASSERT_TRUE(tap(d.control<ui::BitmapButton>(CAnniversaryDlg::CalendarButton)));
+        ui::MonthCalendarCtrl* calendar = d.calendar();
+        QTest::mouseClick(calendar, Qt::LeftButton, {}, ui::MonthCalendarPage::yearRect().center());
+        ASSERT_TRUE(calendar->yearChooser()->isVisible());
+        QTest::keyClicks(calendar->yearChooser(), "1985");
+        QTest::keyClick(calendar->yearChooser(), Qt::Key_Return);
+        EXPECT_EQ(calendar->page().year, 1985);
+        const ui::MonthCalendarPage& page = calendar->page();
+        QTest::mouseClick(calendar, Qt::LeftButton, {}, page.cellRect(0, 5).center());  // 1 March
+        EXPECT_EQ(year->text(), "1985");
+        EXPECT_EQ(choices(d),
+                  (QStringList{"<선택하세요>", "매년 3월 1일", "매달 1일", "Custom.."}));
+        EXPECT_EQ(chosen(d), 2);
+        d.control<QPlainTextEdit>(CAnniversaryDlg::ContentEdit)
+            ->setPlainText(QStringLiteral("입사"));
+        messages.expect(QStringLiteral("2번의 데이터를 저장하시겠습니까?"), shell::IDYES);
+        ASSERT_TRUE(save(d));
+        messages.expect(kClose, shell::IDYES);
+        d.OnCancel();
+    });
+    run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
+    std::vector<std::pair<std::u16string, std::tuple<int, int, int>>> saved;
+    store.walkRecords(AnniversaryKind, {PropPlace, PropStart}, [&](const RecordImage& r) {
+        const clk::SystemTime t = *clk::fromFileTime(r.start);
+        saved.push_back({std::u16string(text(r.place)), {t.year, t.month, t.day}});
+        return true;
+    });
+    EXPECT_EQ(saved, (decltype(saved){{u"100;0;0;", {1990, 12, 10}}, {u"200;0;0;", {1985, 3, 1}}}));
 }
 
 TEST_F(AnniversaryDlgTest, NoAnniversaryIsAddedForNoOneButAStoredOneStaysEditable) {

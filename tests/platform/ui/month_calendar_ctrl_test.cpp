@@ -1,6 +1,7 @@
 #include "ui/month_calendar_ctrl.h"
 
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTest>
 
 #include "qt/screen_test.h"
@@ -51,6 +52,46 @@ TEST_F(MonthCalendarCtrlTest, ATapOnADayPicksItAndATapOutsideOnlyHidesIt) {
     QTest::mouseClick(other, Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_FALSE(calendar.isVisible());
     EXPECT_EQ(picked.size(), 1);
+}
+
+TEST_F(MonthCalendarCtrlTest, ATapOnTheYearChoosesAYearDecadesAwayInOneGo) {
+    QWidget page;
+    page.setGeometry(0, 0, 240, 300);
+    ui::MonthCalendarCtrl calendar(&page);
+    calendar.setCurrentDate(QDate(2005, 3, 10));
+    ASSERT_TRUE(testsupport::showExposed(&page));
+    calendar.popUp();
+    QSpinBox* year = calendar.yearChooser();
+    EXPECT_FALSE(year->isVisible());
+
+    QTest::mouseClick(&calendar, Qt::LeftButton, {}, MonthCalendarPage::yearRect().center());
+    ASSERT_TRUE(year->isVisible());
+    EXPECT_EQ(year->value(), 2005);
+    testsupport::screenshot(&page, QStringLiteral("month_calendar_ctrl_year"));
+    QTest::keyClicks(year, "1990");
+    QTest::keyClick(year, Qt::Key_Return);
+    EXPECT_FALSE(year->isVisible());
+    EXPECT_TRUE(calendar.isVisible());
+    EXPECT_EQ(calendar.page().year, 1990);
+    EXPECT_EQ(calendar.page().month, 3);
+
+    // The up-down steps a year; a tap on a day closes it and picks in the year shown.
+    QTest::mouseClick(&calendar, Qt::LeftButton, {}, MonthCalendarPage::yearRect().center());
+    ASSERT_TRUE(year->isVisible());
+    year->stepBy(-1);
+    EXPECT_EQ(calendar.page().year, 1989);
+    QSignalSpy picked(&calendar, &ui::MonthCalendarCtrl::dayPicked);
+    const QPoint tenth = [&] {
+        for (int r = 0; r < MonthCalendarPage::Rows; ++r)
+            for (int c = 0; c < 7; ++c)
+                if (calendar.page().dayAt(r, c) == 10)
+                    return calendar.page().cellRect(r, c).center();
+        return QPoint();
+    }();
+    QTest::mouseClick(&calendar, Qt::LeftButton, {}, tenth);
+    ASSERT_EQ(picked.size(), 1);
+    EXPECT_EQ(picked[0][0].toDate(), QDate(1989, 3, 10));
+    EXPECT_FALSE(year->isVisible());
 }
 
 }  // namespace
