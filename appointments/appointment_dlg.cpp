@@ -24,6 +24,7 @@
 #include "ui/modal.h"
 #include "ui/month_calendar_ctrl.h"
 #include "ui/resources.h"
+#include "ui/text_limit.h"
 #include "ui/time_picker.h"
 
 namespace {
@@ -44,12 +45,6 @@ QRect ltrb(int left, int top, int right, int bottom) {
 
 QString fromField(std::u16string_view text) {
     return QString::fromUtf16(text.data(), qsizetype(text.size()));
-}
-
-// The number of units a record field holds, terminator excluded.
-template <size_t N>
-constexpr int fieldLength(const char16_t (&)[N]) {
-    return int(N) - 1;
 }
 
 QLabel* label(QWidget* parent, const QString& text, const QRect& rect) {
@@ -73,7 +68,6 @@ CAppointmentDlg::CAppointmentDlg(MainView& view, QWidget* parent,
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
 
-    static const RecordImage limits{};
     label(this, QStringLiteral("이름 :"), ltrb(4, 8, 44, 24));
     participantsEdit_ = addControl<ui::FramedEdit>(ParticipantEditId, ltrb(44, 6, 192, 26));
     participantsEdit_->setReadOnly(true);
@@ -107,11 +101,12 @@ CAppointmentDlg::CAppointmentDlg(MainView& view, QWidget* parent,
 
     label(this, QStringLiteral("장소 :"), ltrb(4, 86, 44, 102));
     place_ = addControl<ui::FramedEdit>(PlaceEditId, ltrb(44, 84, 236, 104));
-    place_->setMaxLength(fieldLength(limits.place));
+    place_->setMaxLength(fieldLimit(PropPlace));
 
     label(this, QStringLiteral("내용 :"), ltrb(4, 112, 44, 128));
     content_ = addControl<QPlainTextEdit>(ContentEditId, ltrb(44, 110, 236, 200));
     content_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ui::setMaxLength(content_, fieldLimit(PropContent));
     content_->setStyleSheet(
         QStringLiteral("QPlainTextEdit { border: 1px solid rgb(190, 190, 190); }"));
 

@@ -20,6 +20,7 @@
 #include "ui/modal.h"
 #include "ui/month_calendar_ctrl.h"
 #include "ui/resources.h"
+#include "ui/text_limit.h"
 
 namespace people {
 namespace {
@@ -108,6 +109,7 @@ CAnniversaryDlg::CAnniversaryDlg(MainView& view, QWidget* parent)
 
     label(QStringLiteral("내용 :"), {10, 92, 36, 20});
     content_ = addControl<QPlainTextEdit>(ContentEdit, {46, 92, 180, 56});
+    ui::setMaxLength(content_, fieldLimit(PropContent));
 
     label(QStringLiteral("반복 :"), {10, 156, 36, 20});
     repeat_ = addControl<QComboBox>(RepeatCombo, {46, 156, 116, 20});
@@ -140,6 +142,8 @@ CAnniversaryDlg::CAnniversaryDlg(MainView& view, QWidget* parent)
     calendar_ = new ui::MonthCalendarCtrl(this);
     ui::setControlId(calendar_, MonthCalendar);
     periodInput_ = new CNameInputWnd(this);
+    // The period is one field of the rule text, which keeps no more digits than this.
+    periodInput_->edit()->setMaxLength(repeat::MaxFieldDigits);
 
     connect(slotCombo_, &QComboBox::activated, this, &CAnniversaryDlg::OnSlotChanged);
     connect(repeat_, &QComboBox::activated, this, &CAnniversaryDlg::OnRepeatChosen);

@@ -50,7 +50,7 @@ CCategoryDlg::CCategoryDlg(MainView& view, QWidget* parent)
 
     nameInput_ = new CNameInputWnd(this);
     // A longer name could never be kept in a person's group list.
-    nameInput_->edit()->setMaxLength(int(std::size(RecordImage{}.groups)) - 1);
+    nameInput_->edit()->setMaxLength(fieldLimit(PropGroups));
     connect(nameInput_, &CNameInputWnd::nameEntered, this, &CCategoryDlg::OnNameEntered);
 }
 

@@ -13,11 +13,6 @@ size_t indexOf(uint32_t propId) {
 
 }  // namespace
 
-int fieldLimit(uint32_t propId) {
-    RecordImage probe;
-    return int(textField(probe, propId).size()) - 1;
-}
-
 QString& PersonForm::operator[](uint32_t propId) {
     return texts[indexOf(propId)];
 }

@@ -63,9 +63,6 @@ inline constexpr std::array<PersonField, 10> PersonFields = {{
     {person_edit::FaxEdit, person_edit::FaxLabel, u"팩스:", PropFax, true},
 }};
 
-// The most UTF-16 units the field of `propId` holds, its terminator not counted.
-int fieldLimit(uint32_t propId);
-
 // The texts of the form, by property.
 struct PersonForm {
     std::array<QString, PersonFields.size()> texts;

@@ -236,6 +236,15 @@ inline std::span<const char16_t> textField(const RecordImage& r, uint32_t propId
     return textField(const_cast<RecordImage&>(r), propId);
 }
 
+// The most UTF-16 units the text field of `propId` holds, its terminator not counted; 0 for a
+// property that is not a text. Every edit of a text field takes no more than this, so that
+// nothing typed is cut when it is stored.
+inline int fieldLimit(uint32_t propId) {
+    static const RecordImage probe{};
+    const size_t capacity = textField(probe, propId).size();
+    return capacity ? int(capacity) - 1 : 0;
+}
+
 // Copies one stored property into its field: texts cut to fit, unsigned 16-bit values widened
 // with zero and the reserved ones with sign extension. False for a property the image has no
 // field for (or of another type); the image is then unchanged.

@@ -66,6 +66,7 @@ std::u16string write(const Rule& rule) {
     };
     std::u16string out = text(rule.code, rule.period, rule.lead);
     if (out.size() <= MaxRuleLength) return out;
+    static_assert(MaxFieldDigits == 8, "the bounds below have eight characters");
     const auto clamp8 = [](int v) { return std::clamp(v, -9'999'999, 99'999'999); };
     return text(clamp8(rule.code), clamp8(rule.period), clamp8(rule.lead));
 }

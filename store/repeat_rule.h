@@ -28,6 +28,8 @@ namespace repeat {
 
 // The longest rule text the `place` field holds.
 inline constexpr size_t MaxRuleLength = 29;
+// The most digits a field of a rule text keeps: a longer number is clamped when written.
+inline constexpr int MaxFieldDigits = 8;
 
 // The three fields of a rule text.
 struct Rule {
@@ -41,7 +43,7 @@ struct Rule {
 // field that is not a number reads 0, a huge one saturates) from its first 29 characters.
 Rule parse(std::u16string_view text);
 // "%d;%d;%d;" of code, period and lead. A rule whose text would not fit the field has each
-// field clamped to eight characters, so it is never cut mid-field when stored.
+// field clamped to MaxFieldDigits characters, so it is never cut mid-field when stored.
 std::u16string write(const Rule& rule);
 
 // A calendar day (no time of day).

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTextCursor>
 #include <QTreeWidget>
 
 #include "appointment_fixture.h"
@@ -260,6 +261,36 @@ TEST_F(EditorTest, ImpossibleOrIncompleteDatesAreRefusedAndNothingIsStored) {
     EXPECT_TRUE(appointments().empty());
     EXPECT_EQ(edit(CAppointmentDlg::YearEditId)->maxLength(), 5);
     EXPECT_EQ(edit(CAppointmentDlg::PlaceEditId)->maxLength(), 29);
+}
+
+TEST_F(EditorTest, OverLongTextsAreRefusedAsTheyComeSoWhatShowsIsWhatIsStored) {
+    // 350 characters pasted into the content: the edit keeps the 299 its field holds.
+    content()->setFocus();
+    testsupport::commitText(content(), QString(350, u'가'));
+    EXPECT_EQ(content()->toPlainText().size(), 299);
+    // One more, at the end or in the middle, is refused where it is typed.
+    QTest::keyClicks(content(), "x");
+    QTextCursor middle = content()->textCursor();
+    middle.setPosition(10);
+    content()->setTextCursor(middle);
+    QTest::keyClicks(content(), "y");
+    EXPECT_EQ(content()->toPlainText(), QString(299, u'가'));
+    // A character of two units that does not fit is not split.
+    content()->setPlainText(QString(298, u'가'));
+    content()->moveCursor(QTextCursor::End);
+    testsupport::commitText(content(), QStringLiteral("😀"));
+    EXPECT_EQ(content()->toPlainText(), QString(298, u'가'));
+    testsupport::commitText(content(), QStringLiteral("나"));
+
+    testsupport::commitText(edit(CAppointmentDlg::PlaceEditId), QString(40, u'곳'));
+    fillDate("2002", "6", "9");
+    const QString place = edit(CAppointmentDlg::PlaceEditId)->text();
+    const QString shown = content()->toPlainText();
+    EXPECT_EQ(place.size(), 29);
+    save();
+    ASSERT_EQ(appointments().size(), 1u);
+    EXPECT_EQ(qtext(text(appointments()[0].content)), shown);
+    EXPECT_EQ(qtext(text(appointments()[0].place)), place);
 }
 
 TEST_F(EditorTest, AFailedAddOrUpdateSaysSoAndKeepsTheForm) {

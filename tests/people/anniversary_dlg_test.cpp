@@ -352,6 +352,36 @@ TEST_F(AnniversaryDlgTest, ATypedDateOffersTheRepeatChoicesAndABirthdayIsStoredY
     EXPECT_EQ(saved, (decltype(saved){{u"100;0;0;", {1990, 12, 10}}, {u"200;0;0;", {1985, 3, 1}}}));
 }
 
+TEST_F(AnniversaryDlgTest, TheContentAndThePeriodTakeNoMoreThanTheRecordKeeps) {
+    QString shown;
+    modals.expect<CAnniversaryDlg>([&](CAnniversaryDlg& d) {
+        auto* content = d.control<QPlainTextEdit>(CAnniversaryDlg::ContentEdit);
+        content->setFocus();
+        testsupport::commitText(content, QString(350, u'기'));
+        shown = content->toPlainText();
+        EXPECT_EQ(shown.size(), 299);
+        d.OnDatePicked(2005, 3, 3);
+        // The period's popup keeps no more digits than the rule text writes.
+        d.control<QComboBox>(CAnniversaryDlg::RepeatCombo)->setCurrentIndex(3);
+        d.OnRepeatChosen(3);
+        ASSERT_TRUE(d.periodInput()->isVisible());
+        testsupport::commitText(d.periodInput()->edit(), QStringLiteral("123456789012"));
+        EXPECT_EQ(d.periodInput()->edit()->text(), QStringLiteral("12345678"));
+        d.periodInput()->DestroyWindow();
+        messages.expect(QStringLiteral("1번의 데이터를 저장하시겠습니까?"), shell::IDYES);
+        ASSERT_TRUE(save(d));
+        messages.expect(kClose, shell::IDYES);
+        d.OnCancel();
+    });
+    run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
+    std::u16string stored;
+    store.walkRecords(AnniversaryKind, {PropContent}, [&](const RecordImage& r) {
+        stored = text(r.content);
+        return true;
+    });
+    EXPECT_EQ(QString::fromStdU16String(stored), shown);
+}
+
 TEST_F(AnniversaryDlgTest, NoAnniversaryIsAddedForNoOneButAStoredOneStaysEditable) {
     const QString noPerson = QStringLiteral("선택하신 데이타가 없습니다. 선택하여 주십시오.");
     const auto fillAndSave = [&](CAnniversaryDlg& d) {
