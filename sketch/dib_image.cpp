@@ -1,11 +1,14 @@
 #include "sketch/dib_image.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QPainter>
 #include <bit>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 
+#include "fs/devfs.h"
 #include "fs/file_writer.h"
 #include "ui/resources.h"
 
@@ -82,14 +85,16 @@ private:
 
 class FileSource : public ByteSource {
 public:
-    explicit FileSource(const std::filesystem::path& path) : file_(std::fopen(path.c_str(), "rb")) {
-        struct stat st{};
-        if (file_ && ::fstat(fileno(file_), &st) == 0 && S_ISREG(st.st_mode)) {
-            size_ = uint64_t(st.st_size);
-        } else if (file_) {
-            std::fclose(file_);
-            file_ = nullptr;
+    explicit FileSource(const std::filesystem::path& path) {
+        // Only a regular file: a named pipe called *.bmp would hold the program at the open.
+        const int fd = devfs::openRegularFile(path);
+        if (fd < 0) return;
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !(file_ = ::fdopen(fd, "rb"))) {
+            ::close(fd);
+            return;
         }
+        size_ = uint64_t(st.st_size);
     }
     ~FileSource() override {
         if (file_) std::fclose(file_);
@@ -103,7 +108,7 @@ public:
     }
 
 private:
-    std::FILE* file_;
+    std::FILE* file_ = nullptr;
     uint64_t size_ = 0;
 };
 
@@ -156,13 +161,25 @@ bool readBmp(ByteSource& source, CDibImage& image) {
 int CDibImage::ColourEntries(const BitmapInfoHeader& header) {
     int count = 0;
     switch (header.biBitCount) {
-        case 1: count = 2; break;
-        case 2: count = 4; break;
-        case 4: count = 16; break;
-        case 8: count = 256; break;
+        case 1:
+            count = 2;
+            break;
+        case 2:
+            count = 4;
+            break;
+        case 4:
+            count = 16;
+            break;
+        case 8:
+            count = 256;
+            break;
         case 16:
-        case 32: count = 3; break;
-        default: count = 0; break;
+        case 32:
+            count = 3;
+            break;
+        default:
+            count = 0;
+            break;
     }
     if (header.biClrUsed != 0 && header.biClrUsed < uint32_t(count)) count = int(header.biClrUsed);
     return count;
@@ -198,8 +215,16 @@ bool CDibImage::Validate(const BitmapInfoHeader& h, std::span<const uint32_t> co
                          Masks& masks) const {
     if (h.biSize != uint32_t(kInfoHeaderSize) || h.biPlanes != 1) return false;
     switch (h.biBitCount) {
-        case 1: case 2: case 4: case 8: case 16: case 24: case 32: break;
-        default: return false;
+        case 1:
+        case 2:
+        case 4:
+        case 8:
+        case 16:
+        case 24:
+        case 32:
+            break;
+        default:
+            return false;
     }
     if (h.biWidth <= 0 || h.biWidth > kMaxSide) return false;
     const int64_t height = h.biHeight < 0 ? -int64_t(h.biHeight) : h.biHeight;
@@ -302,14 +327,21 @@ const uint8_t* CDibImage::StoredRow(int y) const {
 
 uint32_t CDibImage::PixelAt(const uint8_t* row, int x) const {
     switch (header_.biBitCount) {
-        case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-        case 2: return (row[x >> 2] >> (6 - 2 * (x & 3))) & 3;
-        case 4: return (row[x >> 1] >> (x & 1 ? 0 : 4)) & 15;
-        case 8: return row[x];
-        case 16: return get16(row + 2 * x);
-        case 24: return uint32_t(row[3 * x]) | (uint32_t(row[3 * x + 1]) << 8) |
-                        (uint32_t(row[3 * x + 2]) << 16);
-        default: return get32(row + 4 * x);
+        case 1:
+            return (row[x >> 3] >> (7 - (x & 7))) & 1;
+        case 2:
+            return (row[x >> 2] >> (6 - 2 * (x & 3))) & 3;
+        case 4:
+            return (row[x >> 1] >> (x & 1 ? 0 : 4)) & 15;
+        case 8:
+            return row[x];
+        case 16:
+            return get16(row + 2 * x);
+        case 24:
+            return uint32_t(row[3 * x]) | (uint32_t(row[3 * x + 1]) << 8) |
+                   (uint32_t(row[3 * x + 2]) << 16);
+        default:
+            return get32(row + 4 * x);
     }
 }
 
@@ -330,23 +362,33 @@ void CDibImage::PutPixel(uint8_t* row, int x, uint32_t pixel) const {
             row[x >> 1] = uint8_t((row[x >> 1] & ~(15 << shift)) | ((pixel & 15) << shift));
             break;
         }
-        case 8: row[x] = uint8_t(pixel); break;
-        case 16: put16(row + 2 * x, pixel); break;
+        case 8:
+            row[x] = uint8_t(pixel);
+            break;
+        case 16:
+            put16(row + 2 * x, pixel);
+            break;
         case 24:
             row[3 * x] = uint8_t(pixel);
             row[3 * x + 1] = uint8_t(pixel >> 8);
             row[3 * x + 2] = uint8_t(pixel >> 16);
             break;
-        default: put32(row + 4 * x, pixel); break;
+        default:
+            put32(row + 4 * x, pixel);
+            break;
     }
 }
 
 QRgb CDibImage::ColourOf(uint32_t pixel) const {
     switch (header_.biBitCount) {
-        case 1: case 2: case 4: case 8:
+        case 1:
+        case 2:
+        case 4:
+        case 8:
             // An index past the colour table is drawn black rather than read past it.
             return pixel < uint32_t(colourCount_) ? entryColour(colours_[pixel]) : qRgb(0, 0, 0);
-        case 24: return entryColour(pixel);
+        case 24:
+            return entryColour(pixel);
         default: {
             int c[3];
             for (int i = 0; i < 3; ++i) {
@@ -361,7 +403,10 @@ QRgb CDibImage::ColourOf(uint32_t pixel) const {
 uint32_t CDibImage::Encode(QRgb colour, std::unordered_map<QRgb, uint32_t>& cache) const {
     colour |= 0xFF000000u;
     switch (header_.biBitCount) {
-        case 1: case 2: case 4: case 8: {
+        case 1:
+        case 2:
+        case 4:
+        case 8: {
             auto hit = cache.find(colour);
             if (hit != cache.end()) return hit->second;
             uint32_t best = 0;
@@ -376,7 +421,8 @@ uint32_t CDibImage::Encode(QRgb colour, std::unordered_map<QRgb, uint32_t>& cach
             cache.emplace(colour, best);
             return best;
         }
-        case 24: return colour & 0xFFFFFF;
+        case 24:
+            return colour & 0xFFFFFF;
         default: {
             const int c[3] = {qRed(colour), qGreen(colour), qBlue(colour)};
             uint32_t pixel = 0;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "fs/devfs.h"
 #include "fs/file_writer.h"
 #include "shell/message_box.h"
 
@@ -401,7 +402,8 @@ JpegOutcome encode(const QImage& picture, WriteFn write, void* context) {
 }  // namespace
 
 JpegOutcome ReadJpeg(const std::filesystem::path& path, QImage& picture, DctMethod dct) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only a regular file: a named pipe called *.jpg would hold the program at the open.
+    int fd = devfs::openRegularFile(path);
     if (fd < 0) return {};
     JpegOutcome outcome = decode(readFd, &fd, picture, dct);
     ::close(fd);

@@ -50,7 +50,7 @@ bool ReadsAsJpeg(const QString& path) {
 
 SketchFormat SaveFormatOf(const QString& path) {
     return path.endsWith(QStringLiteral("bmp"), Qt::CaseInsensitive) ? SketchFormat::Bmp
-                                                                       : SketchFormat::Jpeg;
+                                                                     : SketchFormat::Jpeg;
 }
 
 int MaxSketchFileName() {
@@ -62,11 +62,16 @@ QString SketchNameProblem(const QString& name, const QString& extension) {
     for (QChar c : name) {
         // Separators would put the file elsewhere; the rest are not allowed in device names.
         if (c.unicode() < 0x20 || c.unicode() == 0x7F || QStringLiteral("\\/:*?\"<>|").contains(c))
-            return QStringLiteral("파일 이름에 \\ / : * ? \" < > | 등의 문자를 사용하실수 없습니다.");
+            return QStringLiteral(
+                "파일 이름에 \\ / : * ? \" < > | 등의 문자를 사용하실수 없습니다.");
     }
     if (name.endsWith(u'.') || name.endsWith(u' '))
         return QStringLiteral("파일 이름은 < . > 이나 빈칸으로 끝날 수 없습니다.");
-    if (name.size() + extension.size() > MaxSketchFileName())
+    // The record holds UTF-16 units, the host's folder takes bytes of UTF-8: 85 Hangul
+    // characters fit the one and not the other.
+    const QString file = name + extension;
+    if (file.size() > MaxSketchFileName() ||
+        devfs::toUtf8(file.toStdU16String()).size() > devfs::maxNameBytes(HostPath(SketchFolder())))
         return QStringLiteral("파일 이름이 너무 깁니다..");
     return {};
 }

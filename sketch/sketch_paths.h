@@ -32,7 +32,8 @@ SketchFormat SaveFormatOf(const QString& path);
 // The longest sketch file name an appointment can hold, extension included.
 int MaxSketchFileName();
 // Why a name typed for a new sketch cannot be used, or an empty text when it can. `extension`
-// is the one the file will get (".jpg", ".bmp").
+// is the one the file will get (".jpg", ".bmp"). A name that passes fits the appointment's
+// field and the host's limit on the bytes of a file name, so it can be saved.
 QString SketchNameProblem(const QString& name, const QString& extension);
 
 }  // namespace sketch

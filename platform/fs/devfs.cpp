@@ -1,12 +1,16 @@
 #include "devfs.h"
 
+#include <fcntl.h>
 #include <locale.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <wctype.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <optional>
 
@@ -256,6 +260,31 @@ bool createFolder(const std::u16string& deviceFolder) {
     std::error_code ec;
     fs::create_directories(host, ec);
     return fs::is_directory(host, ec);
+}
+
+int openRegularFile(const fs::path& hostPath) {
+    // Without O_NONBLOCK the open itself waits for a writer of a named pipe.
+    const int fd = ::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    // Reads of a regular file never wait; the flag goes only so that the file reads as usual.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+size_t maxNameBytes(const fs::path& hostFolder) {
+    fs::path folder = hostFolder;
+    std::error_code ec;
+    while (!folder.empty() && !fs::is_directory(folder, ec) && folder != folder.parent_path())
+        folder = folder.parent_path();
+    errno = 0;
+    const long limit = folder.empty() ? -1 : ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? size_t(limit) : size_t(NAME_MAX);
 }
 
 std::string toUtf8(std::u16string_view text) {

@@ -35,6 +35,14 @@ std::vector<std::u16string> findFiles(const std::u16string& deviceFolder,
 // Creates a device folder and its parents; true when it exists afterwards.
 bool createFolder(const std::u16string& deviceFolder);
 
+// Opens a host file for reading and returns its descriptor, or -1. Only a regular file opens:
+// a named pipe would block the caller until something writes to it, and a device or a folder
+// is no file to read, so they fail at once (errno EINVAL) as a missing file does.
+int openRegularFile(const std::filesystem::path& hostPath);
+// The longest file name, in bytes, that the host takes in `hostFolder` (or, while the folder
+// does not exist yet, in its nearest existing parent); 255 when the host cannot tell.
+size_t maxNameBytes(const std::filesystem::path& hostFolder);
+
 // Whether a name matches a pattern of "*" (any run) and "?" (one character), ignoring case.
 // "*.*" matches every name, as on the device.
 bool matchPattern(std::u16string_view name, std::u16string_view pattern);

@@ -8,6 +8,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <string>
+#include <string_view>
+
+#include "fs/devfs.h"
 
 namespace devfs {
 namespace {
@@ -38,9 +41,20 @@ FileWriter::FileWriter(const std::filesystem::path& target) : target_(target) {
         fail(ENOENT);
         return;
     }
-    // mkstemp gives a name no other writer uses at the same time.
-    std::string pattern = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX"))
-                              .string();
+    // mkstemp gives a name no other writer uses at the same time. The temporary name is the
+    // target's with a dot before and a suffix after; a target whose name already takes all the
+    // folder allows is named in it by as much of its name as fits, so that every name the
+    // folder takes can be written.
+    static constexpr std::string_view kSuffix = ".XXXXXX";
+    std::string name = target.filename().string();
+    const size_t limit = maxNameBytes(target.parent_path());
+    const size_t room = limit > kSuffix.size() + 2 ? limit - 1 - kSuffix.size() : 1;
+    if (name.size() > room) {
+        size_t cut = room;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+        name.resize(cut);  // whole characters only
+    }
+    std::string pattern = (target.parent_path() / ("." + name + std::string(kSuffix))).string();
     fd_ = ::mkstemp(pattern.data());
     if (fd_ < 0) {
         error_ = errno;

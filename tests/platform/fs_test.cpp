@@ -1,10 +1,17 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "device_root.h"
 #include "fs/devfs.h"
+#include "fs/file_writer.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -105,6 +112,48 @@ TEST_F(DevFsTest, CreateFolderMakesParents) {
     EXPECT_TRUE(devfs::findFiles(u"\\Other", u"*.bmp").empty());
     devfs::faults::clear();
     EXPECT_EQ(devfs::findFiles(u"\\Other", u"*.bmp").size(), 1u);
+}
+
+TEST_F(DevFsTest, AFileNamedToTheHostsLimitIsWrittenWholeAndOnlyRegularFilesOpen) {
+    const fs::path dir = roots.device() / "d";
+    fs::create_directories(dir);
+    ASSERT_EQ(devfs::maxNameBytes(dir), 255u);
+    EXPECT_EQ(devfs::maxNameBytes(dir / "not" / "yet"), 255u) << "asked of the nearest parent";
+    // 84 three-byte characters and ".bmp": 256 bytes, one too many; 83 and ".jpg" fit, and so
+    // must the temporary file the writer makes beside it.
+    std::string name;
+    for (int i = 0; i < 83; ++i) name += "\xEA\xB8\xB8";
+    for (const std::string& file : {name + ".jpg", std::string(255, 'a')}) {
+        devfs::FileWriter writer(dir / file);
+        ASSERT_TRUE(writer.ok()) << file.size();
+        ASSERT_TRUE(writer.write("data", 4));
+        ASSERT_TRUE(writer.commit());
+        EXPECT_EQ(fs::file_size(dir / file), 4u);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+
+    // A pipe, a folder and a device fail at once. Should the open wait on the pipe, a watchdog
+    // opens its other end after a while: the test then fails instead of hanging.
+    const fs::path pipe = dir / "pipe.jpg";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    fs::create_directories(dir / "folder.bmp");
+    std::atomic<bool> done{false}, fired{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 100 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (!done) fired = true, ::close(::open(pipe.c_str(), O_RDWR | O_NONBLOCK));
+    });
+    for (const fs::path& p : {pipe, dir / "folder.bmp", fs::path("/dev/zero"), dir / "none"}) {
+        EXPECT_EQ(devfs::openRegularFile(p), -1) << p;
+    }
+    done = true;
+    watchdog.join();
+    EXPECT_FALSE(fired) << "the open waited on the pipe";
+    const int fd = devfs::openRegularFile(dir / (name + ".jpg"));
+    ASSERT_GE(fd, 0);
+    char buffer[8];
+    EXPECT_EQ(::read(fd, buffer, sizeof buffer), 4);
+    ::close(fd);
 }
 
 TEST(Utf, RoundTripAndRepairsMalformedInput) {

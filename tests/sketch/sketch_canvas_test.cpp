@@ -1,6 +1,9 @@
 // The drawing dialog: tools, strokes at scroll positions, the text tool, LOAD and Save in each
 // format, names, and loads and saves that fail.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QLabel>
@@ -9,7 +12,11 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
+#include "fs/devfs.h"
 #include "people/name_input_wnd.h"
 #include "shell/shell.h"
 #include "sketch/dib_image.h"
@@ -347,6 +354,64 @@ TEST_F(SketchCanvas, NewNamesAreCheckedAndAnExistingFileIsReplacedOnlyWhenAllowe
     EXPECT_NE(readAll(sketchFile("park.jpg")), first);
 }
 
+TEST_F(SketchCanvas, EveryNameThePopupTakesIsSavedAndOneTooLongForTheHostIsRefused) {
+    CSketchDlg dlg;
+    ASSERT_TRUE(testsupport::showExposed(&dlg));
+    // 82 and 83 Hangul characters and ".jpg" take 250 and 253 of the host's 255 bytes; the
+    // temporary file of the save must fit as well.
+    for (int n : {82, 83}) {
+        messages.expect(QStringLiteral("저장하였습니다.."));
+        saveAs(dlg, QString(n, u'길'));
+        EXPECT_GT(readAll(sketchFile((QString(n, u'길') + ".jpg").toStdString())).size(), 100u)
+            << n;
+    }
+    // 84 take 256: refused before anything is written, with the popup's own word for it.
+    messages.expect(QStringLiteral("파일 이름이 너무 깁니다.."));
+    saveAs(dlg, QString(84, u'길'));
+    dlg.nameInput()->DestroyWindow();
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(sketchFile(""))) {
+        EXPECT_EQ(entry.path().extension(), ".jpg") << "no temporary file is left";
+        ++files;
+    }
+    EXPECT_EQ(files, 2);
+}
+
+TEST_F(SketchCanvas, ANamedPipeCalledLikeASketchIsNeitherListedNorWaitedOn) {
+    // Pipes named as sketches, and a watchdog that, should a reader wait on one, opens their
+    // other ends after a while and again until the test ends, so that it fails, not hangs.
+    std::filesystem::create_directories(sketchFile(""));
+    const std::vector<std::filesystem::path> pipes = {sketchFile("x.jpg"), sketchFile("y.bmp")};
+    for (const auto& pipe : pipes) ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    ASSERT_EQ(sketch::WriteJpeg(sketchFile("a.jpg"), sketchtest::quarters(64, 48)).result, 1);
+    std::atomic<bool> done{false}, fired{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 100 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        for (; !done; std::this_thread::sleep_for(std::chrono::milliseconds(50))) {
+            fired = true;
+            for (const auto& pipe : pipes) ::close(::open(pipe.c_str(), O_RDWR | O_NONBLOCK));
+        }
+    });
+
+    EXPECT_EQ(devfs::findFiles(sketch::SketchFolder().toStdU16String(), u"*.*"),
+              std::vector<std::u16string>{u"a.jpg"});
+    // Opened by name, as an appointment's sketch or a LOAD would: refused at once.
+    messages.expect(QStringLiteral("JPEG 파일을 읽는데 실패했습니다."));
+    CSketchDlg jpeg(QStringLiteral("x.jpg"));
+    ASSERT_TRUE(testsupport::showExposed(&jpeg));
+    messages.expect(QStringLiteral("BMP 파일을 읽는데 실패했습니다."));
+    CSketchDlg bmp(QStringLiteral("y.bmp"));
+    ASSERT_TRUE(testsupport::showExposed(&bmp));
+    QImage picture;
+    EXPECT_EQ(sketch::ReadJpeg(sketchFile("x.jpg"), picture).result, -1);
+    CDibImage dib;
+    EXPECT_FALSE(dib.ReadBMP(sketchFile("y.bmp")));
+    done = true;
+    watchdog.join();
+    EXPECT_FALSE(fired) << "a reader waited on the pipe";
+}
+
 TEST_F(SketchCanvas, ANewSketchStartsFromTheBlankPictureOrWhite) {
     {
         CSketchDlg dlg;
@@ -393,8 +458,11 @@ namespace {
 
 TEST(SketchNames, FitTheRecordAndStayInTheFolder) {
     const QString ext = QStringLiteral(".jpg");
-    EXPECT_TRUE(sketch::SketchNameProblem(QString(251, u'가'), ext).isEmpty());
-    EXPECT_FALSE(sketch::SketchNameProblem(QString(252, u'가'), ext).isEmpty());
+    EXPECT_TRUE(sketch::SketchNameProblem(QString(251, u'a'), ext).isEmpty());
+    EXPECT_FALSE(sketch::SketchNameProblem(QString(252, u'a'), ext).isEmpty());
+    // The host counts the bytes of UTF-8: three for each Hangul character.
+    EXPECT_TRUE(sketch::SketchNameProblem(QString(83, u'가'), ext).isEmpty());
+    EXPECT_FALSE(sketch::SketchNameProblem(QString(84, u'가'), ext).isEmpty());
     EXPECT_TRUE(sketch::SketchNameProblem(QStringLiteral("시청 앞 약도"), ext).isEmpty());
     for (const char* bad : {"", "  ", "a/b", "a\\b", "a:b", "a*b", "a?b", "a\"b", "a<b", "a>b",
                             "a|b", "a\x01", "a\x7f", "end.", "end "}) {
