@@ -102,6 +102,17 @@ void BM_SecondBackupNothingChanged(benchmark::State& state) {
 }
 BENCHMARK(BM_SecondBackupNothingChanged)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// What a run pays for holding both roots: the two folder locks taken and given back.
+void BM_RunExclusionAlone(benchmark::State& state) {
+    const fs::path dir = fresh("exclusion");
+    for (auto _ : state) {
+        auto desktop = desk::FolderLock::acquire(dir / "desktop", 1000);
+        auto device = desk::FolderLock::acquire(dir / "device", 1000);
+        if (!desktop || !device) state.SkipWithError("the roots could not be locked");
+    }
+}
+BENCHMARK(BM_RunExclusionAlone)->Unit(benchmark::kMicrosecond);
+
 void BM_FullRestoreOf4999(benchmark::State& state) {
     const fs::path dir = fresh("restore");
     fill(kRecords);

@@ -94,8 +94,7 @@ public:
 
     enum class Result { Ok, DeviceUnreadable, FileDamaged };
     // Takes the look. A map entry stays only when its item still holds its record (read again
-    // only when the item was rewritten since); an entry whose item another handheld deleted,
-    // for an object not changed since, is forgotten and its object not sent again.
+    // only when the item was rewritten since), or when another handheld deleted its item.
     Result take(ObjectMap known);
 
     bool onDevice(CEOID oid) const {
@@ -118,7 +117,9 @@ public:
     std::map<RecordKey, size_t> byKey;  // record -> the later of its items in file order
     size_t repeated = 0;                // items whose record a later item holds again
     ObjectMap map;                      // the checked entries
-    std::set<CEOID> forgotten;
+    // Entries of objects still on the handheld whose item another handheld's backup deleted:
+    // kept, so that such an object is sent again only once it changes.
+    ObjectMap gone;
     std::map<uint32_t, RecordImage> packets;  // the items read while looking
 
 private:
@@ -152,7 +153,7 @@ Look::Result Look::take(ObjectMap known) {
     for (auto& [oid, e] : known) {
         const Item* i = item(itemIdOf(e.item));
         if (!i) {
-            if (e.goneElsewhere && onDevice(oid) && !changed.count(oid)) forgotten.insert(oid);
+            if (e.goneElsewhere && onDevice(oid)) gone.emplace(oid, e);
             continue;
         }
         if (i->bytes != e.item || !e.keyKnown) {
@@ -210,8 +211,7 @@ struct BackupPlan {
 BackupPlan planBackup(Session& s, const Look& look) {
     BackupPlan plan;
     for (CEOID oid : look.all) {
-        if (look.forgotten.count(oid) || (look.map.count(oid) && !look.changed.count(oid)))
-            continue;
+        if ((look.map.count(oid) || look.gone.count(oid)) && !look.changed.count(oid)) continue;
         Send send{oid, {}, nullptr};
         if (!s.devicePacket(oid, send.packet)) {
             ++plan.unreadable;
@@ -256,7 +256,8 @@ int status(const Paths& paths, Counts& counts, std::ostream& err) {
                 present(backupFile()) ? Session::Desktop::Open : Session::Desktop::None))
         return 1;
     const Identity device = deviceIdentity(false);
-    const auto state = present(devfs::desktopRegistryFile()) ? SyncState::open(false) : std::nullopt;
+    const auto state =
+        present(devfs::desktopRegistryFile()) ? SyncState::open(false) : std::nullopt;
     Look look(s);
     if (lookFailed(look.take(state && !device.empty() ? state->map(device) : ObjectMap{}), err))
         return 1;
@@ -298,6 +299,7 @@ int backup(const Paths& paths, Counts& counts, std::ostream& err) {
                 if (i.id > *unfinished && !claimed.count(i.id)) strays.push_back(&i);
 
         ObjectMap map = look.map;
+        map.insert(look.gone.begin(), look.gone.end());  // replaced below for what is sent
         size_t held = look.items.size();
         int full = 0, failed = plan.unreadable;
         bool damaged = false;
@@ -408,7 +410,7 @@ int restore(const Paths& paths, Counts& counts, std::ostream& err) {
     // object that holds it (found by the map, else by kind and identifier), so that a restore
     // run twice, after an interrupted one, or of a file holding a record twice, never doubles
     // a record on the handheld.
-    ObjectMap map;
+    ObjectMap map = look.gone;
     std::map<RecordKey, CEOID> objectWithKey;
     for (const auto& [oid, e] : look.map) {
         if (!look.onDevice(oid)) continue;

@@ -1,5 +1,6 @@
 // quorin-sync between two real roots: a whole backup, changes and deletions backed up again,
-// a restore onto an empty handheld, and a backup killed part-way many times over.
+// a restore onto an empty handheld, and a backup killed part-way many times over, alone or
+// beside another run.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -12,88 +13,13 @@
 #include <random>
 #include <thread>
 
-#include "desk/desk.h"
-#include "fs/devfs.h"
-#include "registry/registry.h"
-#include "desksync/backup_file.h"
-#include "device_root.h"
-#include "store/record_store.h"
-#include "strings/string_table.h"
+#include "sync_fixture.h"
 
 namespace {
 
-struct SyncRun {
-    int rc = -1;
-    std::string out;
-};
+using namespace synctest;
 
-SyncRun sync(const std::string& command) {
-    const std::string cmd = std::string("'") + QUORIN_SYNC + "' " + command + " 2>/dev/null";
-    SyncRun r;
-    FILE* p = popen(cmd.c_str(), "r");
-    char buf[256];
-    while (p && fgets(buf, sizeof buf, p)) r.out += buf;
-    const int status = p ? pclose(p) : -1;
-    r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
-std::string counts(int added, int changed, int deleted) {
-    return "added " + std::to_string(added) + "\nchanged " + std::to_string(changed) +
-           "\ndeleted " + std::to_string(deleted) + "\n";
-}
-
-class SyncTest : public testsupport::DeviceTest {
-protected:
-    void TearDown() override {
-        desk::unlinkNamed("QuorinMutex");
-        desk::unlinkNamed("QuorinChange");
-    }
-    // Fills the handheld with `n` records of every kind, texts at their limits.
-    void addRecords(int n) {
-        CRecordStore store;
-        ASSERT_TRUE(store.CreateDatabases());
-        ASSERT_TRUE(store.OpenDatabase(res::IDS_MAIN_DATABASE, MainHandle));
-        CRecordStore::Batch batch(store);
-        for (int i = 0; i < n; ++i) {
-            RecordImage r{};
-            r.kind = i % 3 == 0 ? PersonKind : i % 3 == 1 ? AppointmentKind : AnniversaryKind;
-            setText(r.name, u"홍" + std::u16string(8, u'가') + devfs::fromUtf8(std::to_string(i)));
-            setText(r.company, u"Company " + devfs::fromUtf8(std::to_string(i)));
-            setText(r.content, std::u16string(149, u'내'));
-            setText(r.place, u"3;0;1;");
-            r.start = cedb::FileTime{uint32_t(i), 30000000};
-            r.stamp = cedb::FileTime{7, uint32_t(i)};
-            ASSERT_TRUE(store.AddRecord(r));
-        }
-        ASSERT_TRUE(batch.commit());
-    }
-    // Every record by identifier, change flags left out.
-    static std::map<int32_t, RecordImage> records() {
-        std::map<int32_t, RecordImage> all;
-        cedb::Database db;
-        if (!db.open(cedb::objectStore(), std::u16string(MainDatabaseName))) return all;
-        for (bool ok = db.seekFirst(); ok; ok = db.seekNext()) {
-            RecordImage r{};
-            const auto rec = db.readCurrent();
-            for (const auto& p : *rec)
-                if (p.propId != PropChangeFlags) loadProperty(r, p);
-            all[r.id] = r;
-        }
-        return all;
-    }
-    std::string roots_() const {
-        return "--device '" + roots.device().string() + "' --desktop '" + roots.desktop().string() + "'";
-    }
-    std::filesystem::path backupFile() const {
-        return roots.desktop() / "c" / "Program Files" / "Microsoft ActiveSync" / "Quorin.qrn";
-    }
-    void emptyDevice() {
-        testsupport::resetPlatformState();
-        std::filesystem::remove_all(roots.device());
-        std::filesystem::create_directories(roots.device());
-    }
-};
+class SyncTest : public SyncFixture {};
 
 TEST_F(SyncTest, BackUpAndRestoreEveryRecord) {
     for (int n : {0, 1, 4998, 4999}) {
@@ -103,13 +29,13 @@ TEST_F(SyncTest, BackUpAndRestoreEveryRecord) {
         std::filesystem::create_directories(roots.desktop());
         addRecords(n);
         const auto before = records();
-        EXPECT_EQ(sync(roots_() + " status").out, counts(n, 0, 0));
-        EXPECT_EQ(sync(roots_() + " backup").out, counts(n, 0, 0));
+        EXPECT_EQ(sync("status").out, counts(n, 0, 0));
+        EXPECT_EQ(sync("backup").out, counts(n, 0, 0));
         EXPECT_EQ(std::filesystem::file_size(backupFile()), 6640024u);
         // Nothing changed: nothing is sent.
-        EXPECT_EQ(sync(roots_() + " backup").out, counts(0, 0, 0));
+        EXPECT_EQ(sync("backup").out, counts(0, 0, 0));
         emptyDevice();
-        EXPECT_EQ(sync(roots_() + " restore").out, counts(n, 0, 0));
+        EXPECT_EQ(sync("restore").out, counts(n, 0, 0));
         const auto after = records();
         ASSERT_EQ(after.size(), before.size());
         for (const auto& [id, r] : before) {
@@ -119,13 +45,13 @@ TEST_F(SyncTest, BackUpAndRestoreEveryRecord) {
             EXPECT_EQ(std::memcmp(&after.at(id), &want, sizeof want), 0) << id;
         }
         // Restored records are marked for the other partner only: no backup follows.
-        EXPECT_EQ(sync(roots_() + " backup").out, counts(0, 0, 0));
+        EXPECT_EQ(sync("backup").out, counts(0, 0, 0));
     }
 }
 
 TEST_F(SyncTest, ChangesAndDeletionsFollowAndTheCounterStaysAbove) {
     addRecords(5);
-    ASSERT_EQ(sync(roots_() + " backup").rc, 0);
+    ASSERT_EQ(sync("backup").rc, 0);
     {
         CRecordStore store;
         ASSERT_TRUE(store.OpenDatabase(res::IDS_MAIN_DATABASE, MainHandle));
@@ -139,10 +65,10 @@ TEST_F(SyncTest, ChangesAndDeletionsFollowAndTheCounterStaysAbove) {
         gone.id = 41;
         ASSERT_TRUE(store.DeleteRecord(gone));
     }
-    EXPECT_EQ(sync(roots_() + " status").out, counts(0, 1, 1));
-    EXPECT_EQ(sync(roots_() + " backup").out, counts(0, 1, 1));
+    EXPECT_EQ(sync("status").out, counts(0, 1, 1));
+    EXPECT_EQ(sync("backup").out, counts(0, 1, 1));
     emptyDevice();
-    EXPECT_EQ(sync(roots_() + " restore").out, counts(4, 0, 0));
+    EXPECT_EQ(sync("restore").out, counts(4, 0, 0));
     const auto after = records();
     EXPECT_EQ(after.size(), 4u);
     EXPECT_EQ(after.count(41), 0u);
@@ -156,13 +82,13 @@ TEST_F(SyncTest, ChangesAndDeletionsFollowAndTheCounterStaysAbove) {
     ASSERT_TRUE(store.AddRecord(r));
     EXPECT_EQ(r.id, 61);
     // A second restore onto the same handheld doubles nothing.
-    EXPECT_EQ(sync(roots_() + " restore").out, counts(0, 4, 0));
+    EXPECT_EQ(sync("restore").out, counts(0, 4, 0));
     EXPECT_EQ(records().size(), 5u);
 }
 
 TEST_F(SyncTest, ARecordDeletedOnTheHandheldComesBackAndStaysInTheBackup) {
     addRecords(3);
-    ASSERT_EQ(sync(roots_() + " backup").rc, 0);
+    ASSERT_EQ(sync("backup").rc, 0);
     {
         CRecordStore store;
         ASSERT_TRUE(store.OpenDatabase(res::IDS_MAIN_DATABASE, MainHandle));
@@ -171,24 +97,24 @@ TEST_F(SyncTest, ARecordDeletedOnTheHandheldComesBackAndStaysInTheBackup) {
         gone.id = 11;
         ASSERT_TRUE(store.DeleteRecord(gone));
     }
-    EXPECT_EQ(sync(roots_() + " restore").out, counts(1, 2, 0));
+    EXPECT_EQ(sync("restore").out, counts(1, 2, 0));
     EXPECT_EQ(records().size(), 3u);
     // The restored record is known under its new object: nothing to send, nothing deleted.
-    EXPECT_EQ(sync(roots_() + " status").out, counts(0, 0, 0));
-    EXPECT_EQ(sync(roots_() + " backup").out, counts(0, 0, 0));
+    EXPECT_EQ(sync("status").out, counts(0, 0, 0));
+    EXPECT_EQ(sync("backup").out, counts(0, 0, 0));
     emptyDevice();
-    EXPECT_EQ(sync(roots_() + " restore").out, counts(3, 0, 0));
+    EXPECT_EQ(sync("restore").out, counts(3, 0, 0));
 }
 
 TEST_F(SyncTest, TheItemFilterKeepsPersonsOutOfARestoreButNotTheirAppointments) {
     addRecords(6);  // persons 11 and 41, named in Hangul
-    ASSERT_EQ(sync(roots_() + " backup").rc, 0);
+    ASSERT_EQ(sync("backup").rc, 0);
     emptyDevice();
     ASSERT_TRUE(desk::writeDeviceSettings(u"c:\\Program Files\\Microsoft ActiveSync\\Quorin.qrn", 1));
-    EXPECT_EQ(sync(roots_() + " restore").out, counts(4, 0, 0));
+    EXPECT_EQ(sync("restore").out, counts(4, 0, 0));
     for (const auto& [id, r] : records()) EXPECT_NE(r.kind, PersonKind) << id;
     ASSERT_TRUE(desk::writeDeviceSettings(u"c:\\Program Files\\Microsoft ActiveSync\\Quorin.qrn", 0));
-    EXPECT_EQ(sync(roots_() + " restore").out, counts(2, 4, 0));
+    EXPECT_EQ(sync("restore").out, counts(2, 4, 0));
     EXPECT_EQ(records().size(), 6u);
 }
 
@@ -196,22 +122,22 @@ TEST_F(SyncTest, FailuresAreToldAndChangeNothing) {
     addRecords(2);
     std::filesystem::create_directories(backupFile().parent_path());
     { std::ofstream(backupFile()) << "someone else's file"; }
-    const SyncRun foreign = sync(roots_() + " backup");
+    const SyncRun foreign = sync("backup");
     EXPECT_EQ(foreign.rc, 1);
     EXPECT_EQ(std::filesystem::file_size(backupFile()), 19u);
-    EXPECT_EQ(sync(roots_() + " restore").rc, 1);
+    EXPECT_EQ(sync("restore").rc, 1);
     EXPECT_EQ(records().size(), 2u);
-    EXPECT_EQ(sync(roots_() + " --handrepl /nonexistent.so backup").rc, 1);
-    EXPECT_EQ(sync(roots_() + " frobnicate").rc, 2);
-    EXPECT_EQ(sync(roots_()).rc, 2);
+    EXPECT_EQ(sync("--handrepl /nonexistent.so backup").rc, 1);
+    EXPECT_EQ(sync("frobnicate").rc, 2);
+    EXPECT_EQ(sync("").rc, 2);
     // The refused backup left the handheld's records marked.
     std::filesystem::remove(backupFile());
-    EXPECT_EQ(sync(roots_() + " backup").out, counts(2, 0, 0));
+    EXPECT_EQ(sync("backup").out, counts(2, 0, 0));
 }
 
 TEST_F(SyncTest, ItemsLeftByAnUnfinishedBackupGoWhenNoRecordClaimsThem) {
     addRecords(2);
-    ASSERT_EQ(sync(roots_() + " backup").rc, 0);
+    ASSERT_EQ(sync("backup").rc, 0);
     // As a backup killed after writing two items and before saving its map leaves things:
     // one of the two records was deleted on the handheld since, one is still there.
     {
@@ -231,7 +157,7 @@ TEST_F(SyncTest, ItemsLeftByAnUnfinishedBackupGoWhenNoRecordClaimsThem) {
     auto state = reg::Key::create(reg::Hive::CurrentUser, u"Software\\Quorin\\Partners\\Device\\Sync",
                                   nullptr, reg::Store::Desktop);
     ASSERT_TRUE(state->setDword(u"Unfinished", 2));
-    EXPECT_EQ(sync(roots_() + " backup").out, counts(0, 0, 0));
+    EXPECT_EQ(sync("backup").out, counts(0, 0, 0));
     auto m = desk::FileMapping::open(backupFile(), desksync::kFileSize);
     const desksync::BackupFile f(m->data());
     EXPECT_EQ(f.recordCount(), 2u);
@@ -239,23 +165,23 @@ TEST_F(SyncTest, ItemsLeftByAnUnfinishedBackupGoWhenNoRecordClaimsThem) {
     // Items from before (another handheld's) stay when no record claims them.
     emptyDevice();
     addRecords(1);
-    EXPECT_EQ(sync(roots_() + " backup").out, counts(0, 1, 0));
+    EXPECT_EQ(sync("backup").out, counts(0, 1, 0));
     EXPECT_EQ(f.recordCount(), 2u);
 }
 
 TEST_F(SyncTest, AResetHandheldNeverEmptiesTheBackup) {
     addRecords(3);
-    ASSERT_EQ(sync(roots_() + " backup").rc, 0);
+    ASSERT_EQ(sync("backup").rc, 0);
     emptyDevice();
     addRecords(1);  // a new store: identifier 11 again, nothing else
-    EXPECT_EQ(sync(roots_() + " backup").out, counts(0, 1, 0));
+    EXPECT_EQ(sync("backup").out, counts(0, 1, 0));
     emptyDevice();
-    EXPECT_EQ(sync(roots_() + " restore").out, counts(3, 0, 0));
+    EXPECT_EQ(sync("restore").out, counts(3, 0, 0));
 }
 
 TEST_F(SyncTest, AFullBackupFileRefusesTheRestAndSaysSo) {
     addRecords(4999);
-    EXPECT_EQ(sync(roots_() + " backup").rc, 0);
+    EXPECT_EQ(sync("backup").rc, 0);
     {
         CRecordStore store;
         ASSERT_TRUE(store.OpenDatabase(res::IDS_MAIN_DATABASE, MainHandle));
@@ -263,11 +189,11 @@ TEST_F(SyncTest, AFullBackupFileRefusesTheRestAndSaysSo) {
         r.kind = PersonKind;
         ASSERT_TRUE(store.AddRecord(r));
     }
-    const SyncRun r = sync(roots_() + " backup");
+    const SyncRun r = sync("backup");
     EXPECT_EQ(r.rc, 1);
     EXPECT_EQ(r.out, counts(0, 0, 0));
     // The refused record stays marked, to be sent when there is room.
-    EXPECT_EQ(sync(roots_() + " status").out, counts(1, 0, 0));
+    EXPECT_EQ(sync("status").out, counts(1, 0, 0));
 }
 
 TEST_F(SyncTest, ABackupKilledPartWayLeavesASoundFileAndTheNextOneCompletesIt) {
@@ -279,15 +205,18 @@ TEST_F(SyncTest, ABackupKilledPartWayLeavesASoundFileAndTheNextOneCompletesIt) {
     int alive = 600;
     for (int round = 0; round < rounds; ++round) {
         SCOPED_TRACE(round);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            execl(QUORIN_SYNC, "quorin-sync", "--device", roots.device().c_str(), "--desktop",
-                  roots.desktop().c_str(), "backup", static_cast<char*>(nullptr));
-            _exit(127);
-        }
+        // One backup, or two runs started together (two backups, or a backup and a status),
+        // one of which is killed; the other goes on to its end.
+        std::vector<Started> runs;
+        runs.push_back(start("backup"));
+        if (round % 3 == 1) runs.push_back(start("backup"));
+        if (round % 3 == 2) runs.push_back(start("status"));
         std::this_thread::sleep_for(std::chrono::microseconds(rng() % 80000));
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
+        kill(runs[rng() % runs.size()].pid(), SIGKILL);
+        for (Started& run : runs) {
+            const SyncRun r = run.wait();
+            ASSERT_TRUE(r.signalled || r.rc == 0) << r.err;
+        }
         if (!std::filesystem::exists(backupFile())) continue;
         {
             auto m = desk::FileMapping::open(backupFile(), desksync::kFileSize);
@@ -311,8 +240,8 @@ TEST_F(SyncTest, ABackupKilledPartWayLeavesASoundFileAndTheNextOneCompletesIt) {
             if (store.DeleteRecord(gone)) --alive;
         }
     }
-    ASSERT_EQ(sync(roots_() + " backup").rc, 0);
-    EXPECT_EQ(sync(roots_() + " status").out, counts(0, 0, 0));
+    ASSERT_EQ(sync("backup").rc, 0);
+    EXPECT_EQ(sync("status").out, counts(0, 0, 0));
     auto m = desk::FileMapping::open(backupFile(), desksync::kFileSize);
     const desksync::BackupFile f(m->data());
     ASSERT_TRUE(f.validAll());

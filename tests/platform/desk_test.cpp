@@ -1,5 +1,6 @@
 // The desktop primitives: the named mutex across threads and processes (and a dead owner), the
-// named event, the file mapping and the code page.
+// named event, the file mapping (and a file shortened under it), the folder lock and the code
+// page.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -210,6 +211,60 @@ TEST_F(DeskTest, FileMappingRefusesOtherSizesAndCreatesWhole) {
     EXPECT_EQ(st, desk::FileMapping::Status::WrongSize);
     EXPECT_EQ(std::filesystem::file_size(path), 4096u);  // never grown
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(roots.desktop()), {}), 1);
+}
+
+TEST_F(DeskTest, AShortenedFileEndsAGuardedAccessInsteadOfTheProcess) {
+    const auto path = roots.desktop() / "f.bin";
+    ASSERT_TRUE(desk::FileMapping::create(path, 1 << 20, nullptr));
+    auto m = desk::FileMapping::open(path, 1 << 20);
+    ASSERT_TRUE(m);
+    int sum = 0;
+    EXPECT_TRUE(m->guarded([&] { sum += m->data()[(1 << 20) - 1]; }));
+    // Shortened between two accesses: the next is refused before it starts.
+    std::filesystem::resize_file(path, 4096);
+    bool ran = false;
+    EXPECT_FALSE(m->guarded([&] { ran = true; }));
+    EXPECT_FALSE(ran);
+    // Shortened during one: the access past the end is caught, and so is the next one.
+    std::filesystem::resize_file(path, 1 << 20);
+    int reached = 0;
+    EXPECT_FALSE(m->guarded([&] {
+        std::filesystem::resize_file(path, 4096);
+        for (size_t at = 0; at < (1 << 20); at += 4096, ++reached) m->data()[at] = 1;
+    }));
+    EXPECT_EQ(reached, 1);
+    EXPECT_FALSE(m->whole());
+}
+
+TEST_F(DeskTest, AFolderLockExcludesThreadsAndProcessesAndDiesWithItsHolder) {
+    const auto dir = roots.desktop();
+    auto held = desk::FolderLock::acquire(dir, 0);
+    ASSERT_TRUE(held);
+    desk::FolderLock::Result r{};
+    std::thread([&] { EXPECT_FALSE(desk::FolderLock::acquire(dir, 50, &r)); }).join();
+    EXPECT_EQ(r, desk::FolderLock::Result::TimedOut);
+    held.reset();
+    std::thread([&] { EXPECT_TRUE(desk::FolderLock::acquire(dir, 0)); }).join();
+    EXPECT_FALSE(desk::FolderLock::acquire(roots.desktop() / "missing", 0, &r));
+    EXPECT_EQ(r, desk::FolderLock::Result::Missing);
+    // A process holding it, killed: the lock is free at once.
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        auto lock = desk::FolderLock::acquire(dir, 1000);
+        (void)!write(fds[1], lock ? "1" : "0", 1);
+        pause();
+    }
+    char c = 0;
+    ASSERT_EQ(read(fds[0], &c, 1), 1);
+    ASSERT_EQ(c, '1');
+    EXPECT_FALSE(desk::FolderLock::acquire(dir, 20));
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    EXPECT_TRUE(desk::FolderLock::acquire(dir, 0));
+    close(fds[0]);
+    close(fds[1]);
 }
 
 TEST_F(DeskTest, AnsiTextsAreCutBetweenCharacters) {
