@@ -37,6 +37,8 @@ const QString kIncomplete =
 const QString kTooManyParticipants =
     QStringLiteral("참가자가 너무 많아 저장할 수 없습니다. 참가자를 줄여 주십시오..");
 const QString kCannotLoad = QStringLiteral("선택하신 약속을 읽을 수 없습니다..");
+const QString kAskDiscard =
+    QStringLiteral("저장하지 않으신 내용이 있습니다. 저장하지 않고 닫으시겠습니까?");
 const QTime kDefaultTime(9, 0, 0);  // 2002-01-01 09:00:00, of which the pickers show the time
 
 QRect ltrb(int left, int top, int right, int bottom) {
@@ -134,7 +136,7 @@ CAppointmentDlg::CAppointmentDlg(MainView& view, QWidget* parent,
     calendar_ = new ui::MonthCalendarCtrl(this);
     ui::setControlId(calendar_, MonthCalendarId);
     connect(calendar_, &ui::MonthCalendarCtrl::dayPicked, this,
-            [this](const QDate& date) { setFormDate(date); });
+            [this](const QDate& date) { writeDate(date); });
 
     ClearForm();
     qApp->installEventFilter(this);
@@ -154,6 +156,17 @@ void CAppointmentDlg::ClearForm() {
     start_->setValue(kDefaultTime);
     end_->setValue(kDefaultTime);
     selection_.clear();
+    storedStart_ = storedEnd_ = QTime();
+    baseline_ = formState();
+}
+
+CAppointmentDlg::FormState CAppointmentDlg::formState() const {
+    return {selection_,    year_->text(),  month_->text(),          day_->text(),   start_->value(),
+            end_->value(), place_->text(), content_->toPlainText(), sketch_->text()};
+}
+
+bool CAppointmentDlg::hasUnsavedInput() const {
+    return formState() != baseline_;
 }
 
 void CAppointmentDlg::ResetTarget() {
@@ -167,6 +180,7 @@ void CAppointmentDlg::AddPendingParticipant() {
     if (!name.isEmpty()) selection_.addPerson(name, pendingPersonId_);
     pendingPersonId_.clear();
     showParticipants();
+    baseline_.participants = selection_;
 }
 
 void CAppointmentDlg::showParticipants() {
@@ -174,10 +188,17 @@ void CAppointmentDlg::showParticipants() {
     participantsEdit_->setCursorPosition(0);
 }
 
-void CAppointmentDlg::setFormDate(const QDate& date) {
+void CAppointmentDlg::writeDate(const QDate& date) {
     year_->setText(date.isValid() ? QString::number(date.year()) : QString());
     month_->setText(date.isValid() ? QString::number(date.month()) : QString());
     day_->setText(date.isValid() ? QString::number(date.day()) : QString());
+}
+
+void CAppointmentDlg::setFormDate(const QDate& date) {
+    writeDate(date);
+    baseline_.year = year_->text();
+    baseline_.month = month_->text();
+    baseline_.day = day_->text();
 }
 
 bool CAppointmentDlg::LoadAppointment() {
@@ -204,11 +225,17 @@ bool CAppointmentDlg::LoadAppointment() {
     content_->setPlainText(fromField(text(image.content)));
     const auto start = clk::fromFileTime(image.start);
     const auto end = clk::fromFileTime(image.end);
-    if (start) setFormDate(QDate(start->year, start->month, start->day));
-    if (start && end && !schedule::isNoTimeMarker(*start, image.end)) {
+    if (start) writeDate(QDate(start->year, start->month, start->day));
+    if (start && schedule::isNoTimeMarker(*start, image.end)) {
+        // The pickers keep what they show; the marker stays stored unless they are touched.
+        storedStart_ = storedEnd_ = QTime(start->hour, start->minute, start->second);
+    } else if (start && end) {
         start_->setValue(QTime(start->hour, start->minute, start->second));
         end_->setValue(QTime(end->hour, end->minute, end->second));
+        storedStart_ = start_->value();
+        storedEnd_ = end_->value();
     }
+    baseline_ = formState();
     return true;
 }
 
@@ -258,8 +285,11 @@ void CAppointmentDlg::OnSave() {
     form.participants = selection_;
     appointments::expandGroups(view_.store(), form.participants);
     form.date = *date;
-    form.start = start_->value();
-    form.end = end_->value();
+    // Pickers left as they were loaded keep the stored times, the no-time marker included.
+    const bool timesTouched = start_->value() != baseline_.start || end_->value() != baseline_.end;
+    const bool keepStored = !timesTouched && storedStart_.isValid() && storedEnd_.isValid();
+    form.start = keepStored ? storedStart_ : start_->value();
+    form.end = keepStored ? storedEnd_ : end_->value();
     form.place = place_->text();
     form.content = content;
     form.sketchName = sketch_->text();
@@ -285,10 +315,18 @@ void CAppointmentDlg::OnSave() {
     ResetTarget();
     ClearForm();
     view_.RefreshMainScreens();
-    OnDone();
+    closePane();
 }
 
 void CAppointmentDlg::OnDone() {
+    if (hasUnsavedInput() &&
+        shell::messageBox(this, kAskDiscard, {}, shell::MB_YESNO | shell::MB_ICONQUESTION) !=
+            shell::IDYES)
+        return;
+    closePane();
+}
+
+void CAppointmentDlg::closePane() {
     hide();
     view_.ShowPane(AppointmentPane, ClosePane);
     view_.ShowFrontPane();

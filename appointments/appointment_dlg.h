@@ -6,6 +6,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QTime>
 #include <functional>
 
 #include "appointments/participant_selection.h"
@@ -72,15 +73,20 @@ public:
     QString pendingPersonId() const { return pendingPersonId_; }
     const appointments::ParticipantSelection& participants() const { return selection_; }
     // Writes the date into the year, month and day edits ("%d"); an invalid date empties them.
+    // The date is the form's starting point, not input of the user's.
     void setFormDate(const QDate& date);
+    // Whether the form holds input that was not saved: anything changed since the form was
+    // cleared, loaded or prefilled by the screen that opened it.
+    bool hasUnsavedInput() const;
 
     // The commands of the form.
     void OnChooseParticipants();
     void OnShowCalendar();
     void OnAttachSketch();
     void OnSave();
-    // Done: the window goes, the pane closes and the pane behind it comes to the front; with
-    // the return-to-agenda flag set, the day's agenda is opened again (and the flag cleared).
+    // Done: with unsaved input it asks first, and No keeps the form. Then the window goes, the
+    // pane closes and the pane behind it comes to the front; with the return-to-agenda flag
+    // set, the day's agenda is opened again (and the flag cleared).
     void OnDone();
 
     ui::MonthCalendarCtrl* monthCalendar() const { return calendar_; }
@@ -94,8 +100,22 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // What the user can change on the form.
+    struct FormState {
+        appointments::ParticipantSelection participants;
+        QString year, month, day;
+        QTime start, end;
+        QString place, content, sketch;
+        friend bool operator==(const FormState&, const FormState&) = default;
+    };
+    FormState formState() const;
+
     void OnInitDialog() override;
     void showParticipants();
+    void writeDate(const QDate& date);
+    // The window goes, the pane closes and the one behind it comes forward (Done without the
+    // question).
+    void closePane();
 
     MainView& view_;
     std::function<void(QWidget*)> reopenAgenda_;
@@ -104,6 +124,11 @@ private:
     QString pendingPersonId_;
     bool returnToAgenda_ = false;
     appointments::ParticipantSelection selection_;
+    // The form as it was cleared, loaded or prefilled: what counts as no input.
+    FormState baseline_;
+    // The times of day of the loaded appointment, kept while the pickers are not touched (the
+    // pickers cannot show "no time of day").
+    QTime storedStart_, storedEnd_;
 
     QLineEdit* participantsEdit_;
     QLineEdit* year_;

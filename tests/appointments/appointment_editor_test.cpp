@@ -11,6 +11,7 @@
 #include "appointments/appointment_dlg.h"
 #include "appointments/appointment_form.h"
 #include "appointments/participant_dlg.h"
+#include "appointments/schedule_rows.h"
 #include "appointments/screen_hooks.h"
 #include "cedb/faults.h"
 #include "people/people_list_wnd.h"
@@ -28,6 +29,8 @@ const QString kAskUpdate =
 const QString kIncomplete =
     QStringLiteral("저장하기를 원하시는 데이타가 올바르지 않거나 충분하지 못합니다..");
 const QString kSaveFailed = QStringLiteral("데이타를 저장하지 못했습니다.");
+const QString kAskDiscard =
+    QStringLiteral("저장하지 않으신 내용이 있습니다. 저장하지 않고 닫으시겠습니까?");
 
 class EditorTest : public AppointmentScreenTest {
 protected:
@@ -235,6 +238,104 @@ TEST_F(EditorTest, AnAppointmentAtTwelvePastKeepsItsTimeAndOnlyTheMarkerLeavesTh
     EXPECT_EQ(content()->toPlainText(), QStringLiteral("시간 없음"));
 }
 
+TEST_F(EditorTest, AnAppointmentWithoutATimeKeepsItWhenThePickersAreNotTouched) {
+    const auto marker = fileTime(2002, 6, 9, 0, 12);
+    const int noTime = addAppointment(u"#;", u"", marker, marker, u"시간 없음");
+    const auto load = [&](int key) {
+        testsupport::processDeferredDeletes();
+        editor = new CAppointmentDlg(view, &view.widget);
+        editor->setGeometry(0, 0, 240, 268);
+        editor->show();
+        editor->SetTarget(key);
+        ASSERT_TRUE(editor->LoadAppointment());
+        editor->setMode(CAppointmentDlg::ExistingAppointment);
+    };
+    const auto storedTimes = [&] {
+        RecordImage r{};
+        r.kind = AppointmentKind;
+        r.key = noTime;
+        EXPECT_TRUE(store.ReadRecord(r));
+        return std::pair{r.start, r.end};
+    };
+    // Only the place changes: the marker stays, so the lists still show no time.
+    load(noTime);
+    testsupport::commitText(edit(CAppointmentDlg::PlaceEditId), QStringLiteral("카페"));
+    save(kAskUpdate);
+    EXPECT_EQ(storedTimes(), (std::pair{marker, marker}));
+    const clk::SystemTime start = *clk::fromFileTime(storedTimes().first);
+    EXPECT_TRUE(schedule::isNoTimeMarker(start, storedTimes().second));
+    // A new date moves the marker with it.
+    load(noTime);
+    fillDate("2002", "6", "10");
+    save(kAskUpdate);
+    EXPECT_EQ(storedTimes(),
+              (std::pair{fileTime(2002, 6, 10, 0, 12), fileTime(2002, 6, 10, 0, 12)}));
+    // A time set on the pickers is the user's: it is stored.
+    load(noTime);
+    picker(CAppointmentDlg::StartTimeId)->setValue(QTime(14, 0));
+    save(kAskUpdate);
+    EXPECT_EQ(storedTimes(),
+              (std::pair{fileTime(2002, 6, 10, 14, 0), fileTime(2002, 6, 10, 9, 0)}));
+}
+
+TEST_F(EditorTest, DoneAsksBeforeThrowingAwayInputAndAnUntouchedFormClosesAtOnce) {
+    const int key =
+        addAppointment(u"#;", u"", fileTime(2002, 6, 1, 9), fileTime(2002, 6, 1, 10), u"원래");
+    const auto fresh = [&] {
+        testsupport::processDeferredDeletes();
+        editor = new CAppointmentDlg(view, &view.widget);
+        editor->setGeometry(0, 0, 240, 268);
+        editor->show();
+    };
+    // Cleared, prefilled by the screen that opened it, or loaded: nothing to lose, no question.
+    ASSERT_TRUE(tapButton(CAppointmentDlg::DoneButtonId));
+    EXPECT_FALSE(editor->isVisible());
+    fresh();
+    editor->setFormDate(QDate(2005, 3, 15));
+    addParticipant(QStringLiteral("김"), 11);
+    EXPECT_FALSE(editor->hasUnsavedInput());
+    ASSERT_TRUE(tapButton(CAppointmentDlg::DoneButtonId));
+    EXPECT_FALSE(editor->isVisible());
+    fresh();
+    editor->SetTarget(key);
+    ASSERT_TRUE(editor->LoadAppointment());
+    ASSERT_TRUE(tapButton(CAppointmentDlg::DoneButtonId));
+    EXPECT_FALSE(editor->isVisible());
+
+    // A filled form asks; No keeps every field, Yes closes without storing.
+    fresh();
+    testsupport::commitText(edit(CAppointmentDlg::PlaceEditId), QStringLiteral("본사"));
+    content()->setFocus();
+    QTest::keyClicks(content(), "meeting");
+    editor->SetReturnToAgenda(true);
+    messages.expect(kAskDiscard, shell::IDNO);
+    ASSERT_TRUE(tapButton(CAppointmentDlg::DoneButtonId));
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_EQ(content()->toPlainText(), QStringLiteral("meeting"));
+    EXPECT_EQ(edit(CAppointmentDlg::PlaceEditId)->text(), QStringLiteral("본사"));
+    EXPECT_EQ(agendaRuns, 0);
+    messages.expect(kAskDiscard, shell::IDYES);
+    ASSERT_TRUE(tapButton(CAppointmentDlg::DoneButtonId));
+    EXPECT_FALSE(editor->isVisible());
+    EXPECT_EQ(appointments().size(), 1u);
+
+    // A date picked on the calendar or a moved picker is input too.
+    fresh();
+    editor->SetTarget(key);
+    ASSERT_TRUE(editor->LoadAppointment());
+    picker(CAppointmentDlg::EndTimeId)->stepBy(1);
+    messages.expect(kAskDiscard, shell::IDYES);
+    ASSERT_TRUE(tapButton(CAppointmentDlg::DoneButtonId));
+    fresh();
+    ASSERT_TRUE(tapButton(CAppointmentDlg::CalendarButtonId));
+    ui::MonthCalendarCtrl* calendar = editor->monthCalendar();
+    ASSERT_TRUE(testsupport::tap(calendar, calendar->page().cellRect(2, 3).center()));
+    EXPECT_FALSE(edit(CAppointmentDlg::DayEditId)->text().isEmpty());
+    messages.expect(kAskDiscard, shell::IDYES);
+    ASSERT_TRUE(tapButton(CAppointmentDlg::DoneButtonId));
+    EXPECT_FALSE(editor->isVisible());
+}
+
 TEST_F(EditorTest, ImpossibleOrIncompleteDatesAreRefusedAndNothingIsStored) {
     const std::vector<std::array<QString, 3>> dates = {
         {"2002", "", "1"}, {"2002", "13", "1"}, {"2002", "6", "31"}, {"", "6", "1"},
@@ -371,6 +472,7 @@ TEST_F(EditorTest, ReturnMakesANewLineAndDoneGoesBackToTheAgendaOnce) {
     EXPECT_TRUE(appointments().empty());
 
     editor->SetReturnToAgenda(true);
+    messages.expect(kAskDiscard, shell::IDYES);
     ASSERT_TRUE(tapButton(CAppointmentDlg::DoneButtonId));
     EXPECT_EQ(agendaRuns, 1);
     EXPECT_FALSE(editor->returnToAgenda());

@@ -121,7 +121,8 @@ PictureTable programPictures() {
     addGlyphButton(t, 253, 254, {24, 22}, taskBarGlyph);
 
     // Labelled buttons of the editors and dialogs (up, down).
-    addLabelButton(t, 179, 180, {40, 20}, QStringLiteral("완료"));
+    // The editors' Done and the picker's Cancel close without storing: they read so.
+    addLabelButton(t, 179, 180, {40, 20}, QStringLiteral("닫기"));
     addLabelButton(t, 181, 182, {40, 20}, QStringLiteral("삭제"));
     addLabelButton(t, 183, 184, {40, 20}, QStringLiteral("편집"));
     addLabelButton(t, 186, 185, {40, 20}, QStringLiteral("목록"));

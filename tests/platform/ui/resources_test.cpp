@@ -62,6 +62,14 @@ TEST_F(Artwork, FitsWhereTheScreensPutIt) {
     for (auto [up, down] : pairs) EXPECT_EQ(size(up), size(down)) << up << "/" << down;
 }
 
+// The editors' Done and the picker's Cancel (179, 180) store nothing, so they read 닫기 like
+// the other close buttons (195, 196), picture for picture.
+TEST_F(Artwork, ButtonsThatStoreNothingReadClose) {
+    const auto image = [](int id) { return ui::loadBitmap(id).toImage(); };
+    EXPECT_EQ(image(179), image(195));
+    EXPECT_EQ(image(180), image(196));
+}
+
 // A sheet of every picture, and the dialog bar as the frame puts it together, for people to
 // look at.
 TEST_F(Artwork, SheetScreenshot) {
