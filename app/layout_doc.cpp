@@ -59,6 +59,8 @@ bool CLayoutDoc::OnCommand(int id, MainView& view, const Screens& screens) {
             if (screens.runAnniversaryEditor) {
                 screens.runAnniversaryEditor(view, view.currentName(), view.currentPersonId());
             }
+            // The history's anniversaries and the calendar's marks show what was saved.
+            view.RefreshMainScreens();
             return true;
         case cmd::DeletePerson:
             DeleteCurrentPerson(view);

@@ -80,9 +80,7 @@ Screens makeScreens() {
     };
     screens.refreshPane = [](MainView&, int pane, QWidget* window) {
         if (pane == SchedulePane) {
-            if (auto* schedule = qobject_cast<CScheduleView*>(window)) {
-                schedule->peopleList()->Refresh();
-            }
+            if (auto* schedule = qobject_cast<CScheduleView*>(window)) schedule->Refresh();
         } else if (pane == PeoplePane) {
             if (auto* panel = qobject_cast<CPeoplePanelDlg*>(window)) panel->Refresh();
         }

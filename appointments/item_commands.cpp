@@ -13,6 +13,12 @@
 namespace appointments {
 namespace {
 
+// The screen's own list first, then every list of the main screens that may show the record.
+void refreshAfterChange(MainView& view, const ItemCommandScreen& screen) {
+    if (screen.refresh) screen.refresh();
+    view.RefreshMainScreens();
+}
+
 void deleteItem(MainView& view, const ItemCommandScreen& screen, uint32_t kind, int key,
                 const QString& question) {
     if (shell::messageBox(screen.parent, question, {}, shell::MB_YESNO | shell::MB_ICONQUESTION) !=
@@ -25,7 +31,7 @@ void deleteItem(MainView& view, const ItemCommandScreen& screen, uint32_t kind, 
         shell::messageBox(screen.parent, ui::loadString(res::IDS_DELETE_FAILED));
         return;
     }
-    if (screen.refresh) screen.refresh();
+    refreshAfterChange(view, screen);
 }
 
 }  // namespace
@@ -51,7 +57,7 @@ bool RunItemCommand(MainView& view, int commandId, const ItemCommandScreen& scre
         case EditAnniversaryCommand:
             people::RunAnniversaryDlg(view, screen.parent, view.currentName(), 0, -item,
                                       people::AnniversarySingleMode);
-            if (screen.refresh) screen.refresh();
+            refreshAfterChange(view, screen);
             return true;
         default:
             return false;

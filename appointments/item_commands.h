@@ -26,10 +26,11 @@ struct ItemCommandScreen {
 };
 
 // Carries out `commandId` on the view's current item: the deletes ask first and, on Yes,
-// delete the record of their kind and refresh the screen, or show string 61214 when the
-// delete failed; the edits open their editors (the appointment editor through its screen
-// hook, the anniversary editor in single mode, the screen refreshed afterwards); 32797 opens
-// the details popup. False, doing nothing, for any other command.
+// delete the record of their kind and refresh the screen and the main screens, or show string
+// 61214 when the delete failed; the edits open their editors (the appointment editor through
+// its screen hook, the anniversary editor in single mode, the screen and the main screens
+// refreshed afterwards); 32797 opens the details popup. False, doing nothing, for any other
+// command.
 bool RunItemCommand(MainView& view, int commandId, const ItemCommandScreen& screen);
 
 }  // namespace appointments

@@ -9,9 +9,10 @@
 #include "appointments/item_commands.h"
 #include "appointments/meeting_rows.h"
 #include "appointments/month_calendar_wnd.h"
+#include "appointments/schedule_dlg.h"
+#include "people/people_list_wnd.h"
 #include "shell/message_box.h"
 #include "strings/string_table.h"
-#include "people/people_list_wnd.h"
 #include "ui/bitmap_button.h"
 #include "ui/controls.h"
 #include "ui/resources.h"
@@ -56,8 +57,7 @@ CScheduleView::CScheduleView(MainView& view, PersonEditorRunner runEditor, QWidg
 
     history_ = ui::place(new CHistoryPane(&view, this), HistoryPaneId, ltrb(95, 35, 235, 230));
     history_->Create();
-    connect(history_, &CHistoryPane::modeFlipRequested, this,
-            &CScheduleView::OnHistoryModeMessage);
+    connect(history_, &CHistoryPane::modeFlipRequested, this, &CScheduleView::OnHistoryModeMessage);
     connect(history_, &CHistoryPane::commandRequested, this, [this](int commandId) {
         appointments::ItemCommandScreen screen;
         screen.parent = this;
@@ -113,15 +113,30 @@ void CScheduleView::setCurrentTab(int tab) {
 }
 
 void CScheduleView::RefreshHistory() {
-    history_->ShowRows({});
     historyPersonId_ = list_->GetCurrentId();
     historyPersonName_ = list_->GetCurrentName();
-    history_->setMode(historyMode_);
     if (isGroupRowId(historyPersonId_)) {
+        history_->ShowRows({});
+        history_->setMode(historyMode_);
         shell::messageBox(this, ui::loadString(res::IDS_NOT_A_PERSON));
         return;
     }
-    if (historyPersonId_ == 0) return;
+    showHistory();
+}
+
+void CScheduleView::Refresh() {
+    list_->Refresh();
+    // The reload leaves no row current; the history stays with the person it showed.
+    showHistory();
+    CScheduleDlg* day = calendar_->dayDialog();
+    if (day->isOpen()) day->FillDay();
+    calendar_->RefreshMarks();
+}
+
+void CScheduleView::showHistory() {
+    history_->ShowRows({});
+    history_->setMode(historyMode_);
+    if (historyPersonId_ == 0 || isGroupRowId(historyPersonId_)) return;
     const appointments::History h =
         appointments::buildHistory(view_.store(), historyPersonId_, historyMode_);
     // In anniversary mode the button stays usable, so that the way back is never shut.
@@ -133,7 +148,8 @@ void CScheduleView::RefreshHistory() {
 void CScheduleView::OnHistoryModeMessage() {
     if (historyMode_ != 0 && historyMode_ != 1) return;
     historyMode_ = 1 - historyMode_;
-    RefreshHistory();
+    // The other side of the person the history shows, even after a reload left no row current.
+    showHistory();
 }
 
 void CScheduleView::OnNewPerson() {

@@ -57,6 +57,11 @@ public:
 
     CPeopleListWnd* peopleList() const { return list_; }
 
+    // After a change of the records: the people list, the history of the person it shows, the
+    // open day dialog and the calendar's marks are read again, so no list keeps a row of a
+    // record that changed or went.
+    void Refresh();
+
     // The new-person button: the person editor for a new person, then the main screens reload.
     void OnNewPerson();
 
@@ -76,6 +81,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
+    // Rebuilds the history of historyPersonId_ in the history mode.
+    void showHistory();
+
     MainView& view_;
     PersonEditorRunner runEditor_;
     int tab_ = -1;

@@ -3,20 +3,26 @@
 // commands, and the person commands on the lists.
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
 #include <QTreeWidget>
 
 #include "app/commands.h"
 #include "app/day_agenda.h"
 #include "app/layout_app.h"
-#include "app/program_screens.h"
 #include "app/layout_view.h"
 #include "app/main_frame.h"
+#include "app/program_screens.h"
 #include "appointments/appointment_dlg.h"
+#include "appointments/history_pane.h"
+#include "appointments/list_ctrl.h"
+#include "appointments/month_calendar_wnd.h"
+#include "appointments/schedule_dlg.h"
+#include "appointments/schedule_rows.h"
 #include "appointments/schedule_view.h"
 #include "cedb/faults.h"
-#include <QPlainTextEdit>
-
-#include "appointments/month_calendar_wnd.h"
+#include "clock/clock.h"
+#include "fs/devfs.h"
 #include "people/anniversary_dlg.h"
 #include "people/people_list_wnd.h"
 #include "people/people_panel_dlg.h"
@@ -26,15 +32,12 @@
 #include "shell/tap_and_hold.h"
 #include "store/record_store.h"
 #include "ui/bitmap_button.h"
-#include "fs/devfs.h"
 #include "winmsg/winmsg.h"
-#include <QTest>
 
 namespace {
 
 class PanesTest : public testsupport::RunningProgramTest {
 protected:
-
     int addPerson(const char16_t* name) {
         RecordImage image{};
         image.kind = PersonKind;
@@ -89,6 +92,77 @@ TEST_F(PanesTest, ThePersonMenusAnniversariesAreStoredAndMarkedOnTheCalendar) {
     calendar->SetShown(1999, 12, 1);
     calendar->renderedImage();
     EXPECT_EQ(calendar->marks()[25], -1);
+}
+
+TEST_F(PanesTest, EveryListShowingAChangedAppointmentIsReadAgainAfterASaveOrADelete) {
+    const int kim = addPerson(u"김유신");
+    view().RefreshMainScreens();
+    CScheduleView& s = *schedule();
+    CMonthCalendarWnd* calendar = s.monthCalendar();
+    const int year = calendar->year(), month = calendar->month();
+    clk::SystemTime t;
+    t.year = year, t.month = month, t.day = 15, t.hour = 9;
+    RecordImage a{};
+    a.kind = AppointmentKind;
+    setText(a.participantIds, QStringLiteral("%1;#;").arg(kim).toStdU16String());
+    setText(a.participantNames, u"김유신;");
+    a.start = a.end = *clk::toFileTime(t);
+    setText(a.content, u"원래");
+    ASSERT_TRUE(store().AddRecord(a));
+    const auto seconds = [](const std::vector<listctl::ListRow>& rows) {
+        QStringList out;
+        for (const auto& r : rows) out << r.second;
+        return out;
+    };
+    const auto history = [&] { return seconds(s.historyPane()->list()->rows()); };
+    CScheduleDlg* day = calendar->dayDialog();
+    const auto dayRows = [&] { return seconds(day->list()->list()->rows()); };
+    const auto editor = [&] {
+        return qobject_cast<CAppointmentDlg*>(view().paneWindow(AppointmentPane));
+    };
+    const auto saveEditor = [&](const QString& question) {
+        messages.expect(question, shell::IDYES);
+        ASSERT_TRUE(
+            testsupport::tap(editor()->control<ui::BitmapButton>(CAppointmentDlg::SaveButtonId)));
+        testsupport::processDeferredDeletes();
+        ASSERT_FALSE(editor());
+    };
+
+    // The person's history and the day dialog of the 15th both show it.
+    ASSERT_TRUE(tapRow(s.peopleList(), QStringLiteral("김유신")));
+    EXPECT_EQ(history(), QStringList{"원래"});
+    ASSERT_TRUE(testsupport::tap(&s, QPoint(180, 15)));
+    const auto cell = schedule::MonthGrid(year, month).cellOf(15);
+    ASSERT_TRUE(
+        testsupport::tap(calendar, schedule::MonthGrid::cellRect(cell->y(), cell->x()).center()));
+    ASSERT_TRUE(day->isOpen());
+    EXPECT_EQ(dayRows(), QStringList{"원래"});
+
+    // 새 약속 from the day dialog: the dialog shows the new one when the editor is done.
+    ASSERT_TRUE(testsupport::tap(day->findChild<ui::BitmapButton*>(
+        QStringLiteral("ctl_%1").arg(CScheduleDlg::NewAppointmentButton))));
+    ASSERT_TRUE(editor());
+    editor()->control<QPlainTextEdit>(CAppointmentDlg::ContentEditId)->setPlainText("새것");
+    saveEditor(QStringLiteral("작업한 내용을 저장할까요?"));
+    EXPECT_TRUE(day->isVisible());
+    EXPECT_EQ(dayRows(), (QStringList{"원래", "새것"}));
+
+    // 약속 편집 from the history: the history and the day dialog show the change.
+    view().setCurrentItemId(a.id);
+    emit s.historyPane()->commandRequested(cmd::EditAppointment);
+    ASSERT_TRUE(editor());
+    editor()->control<QPlainTextEdit>(CAppointmentDlg::ContentEditId)->setPlainText("바뀜");
+    saveEditor(QStringLiteral(
+        "관련된 사람들의 Meeting History 가 변경됩니다. 작업한 내용을 업데이트할까요?"));
+    EXPECT_EQ(history(), QStringList{"바뀜"});
+    EXPECT_EQ(dayRows(), (QStringList{"바뀜", "새것"}));
+
+    // Deleted from the day dialog, it leaves the history too: no stale row is left to fail.
+    messages.expect(QStringLiteral("정말 이 약속을 삭제하시겠습니까?"), shell::IDYES);
+    day->OnItemCommand(cmd::DeleteAppointment);
+    EXPECT_EQ(dayRows(), QStringList{"새것"});
+    EXPECT_TRUE(history().isEmpty());
+    EXPECT_EQ(calendar->marks()[15], schedule::AppointmentMark);
 }
 
 TEST_F(PanesTest, AfterTheStartTheScheduleScreenIsInFrontOnItsPeopleTab) {
