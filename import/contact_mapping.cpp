@@ -1,5 +1,6 @@
 #include "import/contact_mapping.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -9,9 +10,8 @@
 namespace contactimport {
 namespace {
 
-std::u16string withoutSemicolons(std::u16string text) {
-    for (char16_t& c : text)
-        if (c == u';') c = kSemicolonReplacement;
+std::u16string withoutSemicolons(std::u16string text, char16_t replacement) {
+    std::replace(text.begin(), text.end(), u';', replacement);
     return text;
 }
 
@@ -23,7 +23,7 @@ RecordImage personOf(const pim::ContactFields& c, cedb::FileTime stamp) {
     std::u16string name = c.lastName + c.firstName;
     if (name.empty()) name = c.email1Address;
     if (name.empty()) name = kNoName;
-    setText(r.name, withoutSemicolons(std::move(name)));
+    setText(r.name, withoutSemicolons(std::move(name), kSemicolonReplacement));
     setText(r.company, c.companyName);
     setText(r.title, c.jobTitle);
     std::u16string address;
@@ -41,7 +41,7 @@ RecordImage personOf(const pim::ContactFields& c, cedb::FileTime stamp) {
     setText(r.email, c.email1Address);
     // A group list too long for its field keeps the whole names that fit: half a name would
     // be a group of its own.
-    std::u16string groups = withoutSemicolons(c.categories);
+    std::u16string groups = withoutSemicolons(c.categories, kSemicolonInGroup);
     const size_t room = std::size(r.groups) - 1;
     if (groups.size() > room) {
         const size_t joiner = groups.rfind(u", ", room);

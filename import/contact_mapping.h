@@ -12,8 +12,10 @@ namespace contactimport {
 // The name used for a contact with neither name nor e-mail address.
 inline constexpr char16_t kNoName[] = u"Outlook";
 // What stands for ";" in imported names and group lists: the stored lists of participants and
-// groups use ";" as their separator and allow no escape.
+// groups use ";" as their separator and allow no escape. In a group name it is the full-width
+// semicolon, since a "," there would split the group in two.
 inline constexpr char16_t kSemicolonReplacement = u',';
+inline constexpr char16_t kSemicolonInGroup = u'\uFF1B';
 
 inline constexpr char16_t kBirthdayContent[] = u"생일";
 inline constexpr char16_t kWeddingContent[] = u"결혼 기념일";

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cctype>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "clock/clock.h"
 #include "fs/devfs.h"
@@ -31,33 +34,40 @@ std::string_view trimmed(std::string_view s) {
     return s;
 }
 
-// Bytes in another encoding, as UTF-8 (g_convert); empty when they cannot be converted.
-std::string convert(std::string_view bytes, const char* from) {
+// Bytes in another encoding, as UTF-8 (g_convert); nothing when a byte of them is not text in
+// that encoding (or the encoding is unknown).
+std::optional<std::string> decode(std::string_view bytes, const char* from) {
     gsize written = 0;
     gchar* out =
         g_convert(bytes.data(), gssize(bytes.size()), "UTF-8", from, nullptr, &written, nullptr);
-    std::string s = out ? std::string(out, written) : std::string();
+    if (!out) return std::nullopt;
+    std::string s(out, written);
     g_free(out);
     return s;
 }
 
-// A value as a one-line device text. EVCard has applied CHARSET and quoted-printable; a value
-// that is still not UTF-8 came from a phone writing its own code page without saying so.
-std::u16string deviceText(const char* value) {
+bool isUtf8(std::string_view bytes) {
+    return g_utf8_validate(bytes.data(), gssize(bytes.size()), nullptr);
+}
+
+// A value as a one-line device text. EVCard has applied quoted-printable and the CHARSET the
+// value names (the reader gives a quoted-printable value without one its card's); what is
+// still not UTF-8 is read as the handheld's code page where every byte of it decodes, and is
+// otherwise no text: `undecodable` is set and the card is not imported.
+std::u16string deviceText(const char* value, bool& undecodable) {
     if (!value) return {};
     std::string_view raw(value);
-    std::string utf8;
-    if (g_utf8_validate(raw.data(), gssize(raw.size()), nullptr)) {
-        utf8 = raw;
+    std::optional<std::string> utf8;
+    if (isUtf8(raw)) {
+        utf8 = std::string(raw);
     } else {
-        utf8 = convert(raw, "CP949");
-        if (utf8.empty()) {
-            gchar* valid = g_utf8_make_valid(raw.data(), gssize(raw.size()));
-            utf8 = valid;
-            g_free(valid);
+        utf8 = decode(raw, "CP949");
+        if (!utf8) {
+            undecodable = true;
+            return {};
         }
     }
-    std::u16string text = devfs::fromUtf8(utf8);
+    std::u16string text = devfs::fromUtf8(*utf8);
     for (char16_t& c : text)
         if (c < 0x20 || c == 0x7F) c = u' ';
     const size_t first = text.find_first_not_of(u' ');
@@ -65,10 +75,10 @@ std::u16string deviceText(const char* value) {
     return text.substr(first, text.find_last_not_of(u' ') - first + 1);
 }
 
-std::u16string valueAt(EVCardAttribute* attr, guint index) {
+std::u16string valueAt(EVCardAttribute* attr, guint index, bool& undecodable) {
     GList* values = e_vcard_attribute_get_values(attr);
     GList* v = g_list_nth(values, index);
-    return v ? deviceText(static_cast<const char*>(v->data)) : std::u16string();
+    return v ? deviceText(static_cast<const char*>(v->data), undecodable) : std::u16string();
 }
 
 // The attribute's types (TYPE values, vCard 2.1's bare parameters, and 4.0's quoted
@@ -131,7 +141,7 @@ bool isWeddingAnniversary(std::string_view name) {
 
 // Address books that keep labelled dates write the anniversary as a grouped X-ABDATE whose
 // X-ABLABEL in the same group names it.
-bool labelledAnniversary(EVCard* card, EVCardAttribute* date) {
+bool labelledAnniversary(EVCard* card, EVCardAttribute* date, bool& undecodable) {
     const char* group = e_vcard_attribute_get_group(date);
     if (!group || !*group) return false;
     for (GList* a = e_vcard_get_attributes(card); a; a = a->next) {
@@ -139,7 +149,7 @@ bool labelledAnniversary(EVCard* card, EVCardAttribute* date) {
         const char* g = e_vcard_attribute_get_group(attr);
         const char* n = e_vcard_attribute_get_name(attr);
         if (!g || !n || !equalsNoCase(g, group) || !equalsNoCase(n, "X-ABLABEL")) continue;
-        std::u16string label = valueAt(attr, 0);
+        std::u16string label = valueAt(attr, 0, undecodable);
         std::string upper = devfs::toUtf8(devfs::upperCase(label));
         if (upper.find("ANNIVERSARY") != std::string::npos) return true;
     }
@@ -156,8 +166,8 @@ std::u16string joined(const std::vector<std::u16string>& parts, std::u16string_v
     return out;
 }
 
-void putPhone(ContactFields& c, EVCardAttribute* attr) {
-    std::u16string number = valueAt(attr, 0);
+void putPhone(ContactFields& c, EVCardAttribute* attr, bool& undecodable) {
+    std::u16string number = valueAt(attr, 0, undecodable);
     if (number.size() > 4 && devfs::upperCase(number.substr(0, 4)) == u"TEL:") number.erase(0, 4);
     if (number.empty()) return;
     const std::vector<std::string> types = typesOf(attr);
@@ -182,17 +192,23 @@ void putPhone(ContactFields& c, EVCardAttribute* attr) {
     }
 }
 
-void putAddress(ContactFields& c, EVCardAttribute* attr) {
+void putAddress(ContactFields& c, EVCardAttribute* attr, bool& undecodable) {
     // post office box; extended address; street; locality; region; postal code; country
-    c.businessAddressStreet = joined({valueAt(attr, 1), valueAt(attr, 2)}, u" ");
-    c.businessAddressCity = valueAt(attr, 3);
-    c.businessAddressState = valueAt(attr, 4);
-    c.businessAddressPostalCode = valueAt(attr, 5);
-    c.businessAddressCountry = valueAt(attr, 6);
+    auto value = [&](guint i) { return valueAt(attr, i, undecodable); };
+    c.businessAddressStreet = joined({value(1), value(2)}, u" ");
+    c.businessAddressCity = value(3);
+    c.businessAddressState = value(4);
+    c.businessAddressPostalCode = value(5);
+    c.businessAddressCountry = value(6);
 }
 
-// The contact fields of one parsed card; false when the card holds nothing to import.
+// The contact fields of one parsed card; false when the card holds nothing to import or a text
+// of it that is read cannot be decoded.
 bool fieldsOf(EVCard* card, ContactFields& c) {
+    bool undecodable = false;
+    auto valueAt = [&](EVCardAttribute* attr, guint i) {
+        return pim::valueAt(attr, i, undecodable);
+    };
     EVCardAttribute* onlyAddress = nullptr;
     EVCardAttribute* workAddress = nullptr;
     int addresses = 0;
@@ -222,21 +238,27 @@ bool fieldsOf(EVCard* card, ContactFields& c) {
             onlyAddress = attr;
             if (!workAddress && hasType(typesOf(attr), "WORK")) workAddress = attr;
         } else if (equalsNoCase(name, "TEL")) {
-            putPhone(c, attr);
+            putPhone(c, attr, undecodable);
         } else if (equalsNoCase(name, "EMAIL")) {
             if (c.email1Address.empty()) c.email1Address = valueAt(attr, 0);
         } else if (equalsNoCase(name, "CATEGORIES")) {
+            // Each value is one category, whatever it holds: a "," in it (escaped in the
+            // card) would split it where the names are joined, so it takes the full-width form.
             std::vector<std::u16string> names;
-            for (GList* v = e_vcard_attribute_get_values(attr); v; v = v->next)
-                names.push_back(deviceText(static_cast<const char*>(v->data)));
+            for (GList* v = e_vcard_attribute_get_values(attr); v; v = v->next) {
+                std::u16string category =
+                    deviceText(static_cast<const char*>(v->data), undecodable);
+                std::replace(category.begin(), category.end(), u',', kCommaInCategory);
+                names.push_back(std::move(category));
+            }
             if (c.categories.empty()) c.categories = joined(names, u", ");
         } else if (equalsNoCase(name, "BDAY")) {
             if (c.birthday <= 0) {
                 const std::string value = devfs::toUtf8(valueAt(attr, 0));
                 c.birthday = readVCardDate(value, hasParam(attr, "X-APPLE-OMIT-YEAR"));
             }
-        } else if (isWeddingAnniversary(name) ||
-                   (equalsNoCase(name, "X-ABDATE") && labelledAnniversary(card, attr))) {
+        } else if (isWeddingAnniversary(name) || (equalsNoCase(name, "X-ABDATE") &&
+                                                  labelledAnniversary(card, attr, undecodable))) {
             if (c.anniversary <= 0) {
                 const std::string value = devfs::toUtf8(valueAt(attr, 0));
                 c.anniversary = readVCardDate(value, hasParam(attr, "X-APPLE-OMIT-YEAR"));
@@ -247,33 +269,108 @@ bool fieldsOf(EVCard* card, ContactFields& c) {
     if (EVCardAttribute* address = workAddress      ? workAddress
                                    : addresses == 1 ? onlyAddress
                                                     : nullptr)
-        putAddress(c, address);
-    return attributes > 0;
+        putAddress(c, address, undecodable);
+    return attributes > 0 && !undecodable;
 }
 
-// A line that is not UTF-8 holds raw 8-bit text (EVCard decodes CHARSET only along with
-// quoted-printable): its value is converted here from its CHARSET, or from the handheld's code
-// page when it names none, and the line then says UTF-8.
-std::string lineAsUtf8(std::string_view line) {
-    if (g_utf8_validate(line.data(), gssize(line.size()), nullptr)) return std::string(line);
-    const size_t colon = line.find(':');
-    if (colon == std::string_view::npos) return std::string(line);
-    std::string head(line.substr(0, colon));
-    std::string upper = head;
-    for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
-    std::string charset = "CP949";
-    const size_t at = upper.find(";CHARSET=");
-    size_t end = std::string::npos;
-    if (at != std::string::npos) {
-        end = head.find(';', at + 9);
-        if (end == std::string::npos) end = head.size();
-        charset = head.substr(at + 9, end - at - 9);
+// One property of a card, its folded lines joined.
+struct Property {
+    std::string line;
+    bool quotedPrintable = false;
+};
+
+// Where the CHARSET parameter of a property line names its charset; size 0 when it names none.
+struct CharsetParam {
+    size_t at = 0;
+    size_t size = 0;
+};
+
+CharsetParam charsetParam(std::string_view line) {
+    const std::string_view head = line.substr(0, line.find(':'));
+    static constexpr std::string_view kParam = ";CHARSET=";
+    for (size_t i = 0; i + kParam.size() <= head.size(); ++i) {
+        if (!equalsNoCase(head.substr(i, kParam.size()), kParam)) continue;
+        const size_t at = i + kParam.size();
+        const size_t end = std::min(head.find(';', at), head.size());
+        return {at, end - at};
     }
-    std::string value = convert(line.substr(colon + 1), charset.c_str());
-    if (value.empty() && charset != "CP949") value = convert(line.substr(colon + 1), "CP949");
-    if (value.empty()) return std::string(line);
-    if (at != std::string::npos) head.replace(at + 9, end - at - 9, "UTF-8");
-    return head + ":" + value;
+    return {};
+}
+
+std::string charsetOf(std::string_view line) {
+    const CharsetParam p = charsetParam(line);
+    std::string name(line.substr(p.at, p.size));
+    std::erase(name, '"');
+    return name;
+}
+
+bool namesUtf8(std::string_view charset) {
+    return equalsNoCase(charset, "UTF-8") || equalsNoCase(charset, "UTF8");
+}
+
+// A charset that reads the card's own syntax as it stands: known to the converter and agreeing
+// with ASCII, as the code pages cards are written in do (UTF-16, say, does not).
+bool usableCharset(const std::string& charset) {
+    if (charset.empty()) return false;
+    if (namesUtf8(charset)) return true;
+    static constexpr std::string_view kProbe = "AZaz09:;=, ";
+    return decode(kProbe, charset.c_str()) == std::string(kProbe);
+}
+
+// `bytes` as UTF-8, read in the first of `charsets` in which every byte of them is text.
+std::optional<std::string> decodeFirst(std::string_view bytes,
+                                       const std::vector<std::string>& charsets) {
+    for (const std::string& charset : charsets) {
+        if (namesUtf8(charset)) {
+            if (isUtf8(bytes)) return std::string(bytes);
+        } else if (std::optional<std::string> text = decode(bytes, charset.c_str())) {
+            return text;
+        }
+    }
+    return std::nullopt;
+}
+
+bool hasEightBitBytes(std::string_view bytes) {
+    return std::any_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+// A card's properties as UTF-8, ready for the library; false when 8-bit text of the card cannot
+// be decoded. EVCard applies CHARSET only along with quoted-printable, so raw 8-bit text is
+// converted here. Text that names no charset is read in the charset the card names on its
+// other lines (a writer keeps to one code page), then as UTF-8, then as the handheld's code
+// page (CP949), each only where every byte decodes; a quoted-printable value that names none
+// is given the card's, for the library to apply.
+bool cardAsUtf8(std::vector<Property>& properties) {
+    std::vector<std::string> undeclared;
+    for (const Property& p : properties) {
+        std::string charset = charsetOf(p.line);
+        if (usableCharset(charset) &&
+            std::none_of(undeclared.begin(), undeclared.end(),
+                         [&](const std::string& c) { return equalsNoCase(c, charset); }))
+            undeclared.push_back(std::move(charset));
+    }
+    const std::string cardCharset = undeclared.empty() ? std::string() : undeclared.front();
+    undeclared.push_back("UTF-8");
+    undeclared.push_back("CP949");
+
+    for (Property& p : properties) {
+        const std::string own = charsetOf(p.line);
+        if (hasEightBitBytes(p.line)) {
+            std::vector<std::string> order = undeclared;
+            if (usableCharset(own)) order.insert(order.begin(), own);
+            std::optional<std::string> text = decodeFirst(p.line, order);
+            if (!text) return false;
+            p.line = std::move(*text);
+            // Decoded once here: the library must not decode the value again.
+            const CharsetParam param = charsetParam(p.line);
+            if (param.size > 0) p.line.replace(param.at, param.size, "UTF-8");
+        } else if (p.quotedPrintable && own.empty() && !cardCharset.empty()) {
+            const size_t colon = p.line.find(':');
+            if (colon != std::string::npos) p.line.insert(colon, ";CHARSET=" + cardCharset);
+        }
+    }
+    return true;
 }
 
 // Whether a line is a property with a well-formed name ("NAME" or "group.NAME", then ":" or
@@ -298,8 +395,8 @@ bool wellFormedName(std::string_view line) {
 std::string withoutByteOrderMark(std::string_view bytes) {
     auto startsWith = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
     if (startsWith("\xEF\xBB\xBF")) return std::string(bytes.substr(3));
-    if (startsWith("\xFF\xFE")) return convert(bytes.substr(2), "UTF-16LE");
-    if (startsWith("\xFE\xFF")) return convert(bytes.substr(2), "UTF-16BE");
+    if (startsWith("\xFF\xFE")) return decode(bytes.substr(2), "UTF-16LE").value_or("");
+    if (startsWith("\xFE\xFF")) return decode(bytes.substr(2), "UTF-16BE").value_or("");
     return std::string(bytes);
 }
 
@@ -355,21 +452,33 @@ VCardFile readVCards(std::string_view bytes) {
     std::string text = withoutByteOrderMark(bytes);
     std::erase(text, '\0');
     // Cards are framed by their BEGIN and END lines; each card is then parsed on its own, so a
-    // broken one costs only itself.
+    // broken one costs only itself. Folded lines are joined to their property here, so that
+    // its text is decoded whole, in one charset.
     std::string_view rest(text);
-    std::string card;
+    std::vector<Property> properties;
     bool inCard = false;
-    bool quotedPrintable = false;  // the current property's value is quoted-printable
-    bool qpContinues = false;      // and its last line ended in a soft line break
+    bool dropping = false;     // the current property was left out, and so are its lines
+    bool qpContinues = false;  // the current property is quoted-printable and its last line
+                               // ended in a soft line break
+    auto endSoftBreak = [&] {
+        // The "=" that announced another line goes, with any blank after it.
+        std::string& line = properties.back().line;
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.pop_back();
+        if (!line.empty() && line.back() == '=') line.pop_back();
+    };
     auto finish = [&] {
-        VCardPtr parsed(e_vcard_new_from_string(card.c_str()));
+        std::string card = "BEGIN:VCARD\r\n";
+        const bool decoded = cardAsUtf8(properties);
+        for (const Property& p : properties) card += p.line + "\r\n";
+        card += "END:VCARD\r\n";
+        VCardPtr parsed(decoded ? e_vcard_new_from_string(card.c_str()) : nullptr);
         ContactFields fields;
         if (parsed && fieldsOf(parsed.get(), fields)) {
             file.contacts.push_back(std::move(fields));
         } else {
             ++file.unreadable;
         }
-        card.clear();
+        properties.clear();
         inCard = false;
     };
     while (!rest.empty()) {
@@ -385,31 +494,44 @@ VCardFile readVCards(std::string_view bytes) {
         const std::string_view bare = trimmed(line);
         if (equalsNoCase(bare, "BEGIN:VCARD")) {
             if (inCard) ++file.unreadable;  // the card before never ended
-            card.assign("BEGIN:VCARD\r\n");
+            properties.clear();
             inCard = true;
-            quotedPrintable = qpContinues = false;
+            dropping = qpContinues = false;
             continue;
         }
         if (!inCard) continue;
         if (equalsNoCase(bare, "END:VCARD")) {
-            card += "END:VCARD\r\n";
+            // A soft line break on the last value has no line to join: END still ends the card.
+            if (qpContinues && !dropping) endSoftBreak();
             finish();
             continue;
         }
         // A folded line goes on the one before; so does the next line of a quoted-printable
         // value that ended in a soft line break ("=").
-        const bool continues =
-            qpContinues || (!line.empty() && (line[0] == ' ' || line[0] == '\t'));
-        const std::string_view content = trimmed(line);
-        if (!continues) {
-            if (!wellFormedName(content)) continue;
+        const bool folded = !line.empty() && (line[0] == ' ' || line[0] == '\t');
+        if (qpContinues || folded) {
+            if (dropping || properties.empty()) continue;
+            std::string_view piece = line;
+            if (qpContinues) endSoftBreak();
+            // The one blank that folded the line goes (the library drops it after a soft
+            // break as well).
+            if (!piece.empty() && (piece[0] == ' ' || piece[0] == '\t')) piece.remove_prefix(1);
+            properties.back().line += piece;
+        } else {
+            const std::string_view content = trimmed(line);
+            dropping = !wellFormedName(content);
+            if (dropping) {
+                qpContinues = false;
+                continue;
+            }
             std::string head(content.substr(0, content.find(':')));
             for (char& ch : head) ch = char(std::toupper(static_cast<unsigned char>(ch)));
-            quotedPrintable = head.find("QUOTED-PRINTABLE") != std::string::npos;
+            properties.push_back(
+                {std::string(line), head.find("QUOTED-PRINTABLE") != std::string::npos});
         }
-        qpContinues = quotedPrintable && !content.empty() && content.back() == '=';
-        card += lineAsUtf8(line);
-        card += "\r\n";
+        const std::string_view content = trimmed(line);
+        qpContinues = !dropping && !properties.empty() && properties.back().quotedPrintable &&
+                      !content.empty() && content.back() == '=';
     }
     if (inCard) ++file.unreadable;
     return file;

@@ -16,6 +16,10 @@ using DATE = double;
 // A date without a year is kept on this leap year, so that 29 February survives.
 inline constexpr int kNoYear = 1904;
 
+// What a "," inside one category becomes, so that the joined list splits where the card's
+// categories do: the full-width comma, which reads the same.
+inline constexpr char16_t kCommaInCategory = u'\uFF0C';
+
 // The contact fields the store offers, as the handheld's contact items carry them. Texts are
 // single lines (line breaks and other control characters become blanks).
 struct ContactFields {
@@ -33,7 +37,7 @@ struct ContactFields {
     std::u16string homeTelephoneNumber;
     std::u16string businessFaxNumber;
     std::u16string email1Address;
-    std::u16string categories;  // joined with ", "
+    std::u16string categories;  // joined with ", "; a "," inside a category is kCommaInCategory
     DATE birthday = 0;
     DATE anniversary = 0;  // the wedding anniversary
 };
@@ -43,8 +47,10 @@ struct VCardFile {
     int unreadable = 0;                   // cards skipped: unterminated, or nothing in them
 };
 
-// Reads every card of one file's bytes. A byte-order mark (UTF-8 or UTF-16) is honoured; text
-// that is not UTF-8 and carries no CHARSET is read as the handheld's code page (CP949).
+// Reads every card of one file's bytes. A byte-order mark (UTF-8 or UTF-16) is honoured. Text
+// that names no CHARSET is read in the charset its card names on another line, else as UTF-8,
+// else as the handheld's code page (CP949), each only where every byte of it decodes; a card
+// with text that decodes in none of them is counted unreadable.
 VCardFile readVCards(std::string_view bytes);
 
 // The OLE date of a calendar date; 0 for an invalid one. Dates up to 1899-12-30 give 0 or less.

@@ -205,6 +205,36 @@ TEST_F(PocketImportTest, NoAnEmptyFolderAndUnreadableCards) {
     EXPECT_EQ(names(), (std::vector<std::u16string>{u"첫째", u"둘째"}));
 }
 
+TEST_F(PocketImportTest, CardsOfOtherCodePagesComeInAsTheirOwnScriptAndUndecodableOnesAreCounted) {
+    // Files as desktop address books write them: Windows code pages, named on one line.
+    contacts("western.vcf",
+             "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=Windows-1252:M\xFCller;J\xFCrgen\r\n"
+             "ADR;WORK:;;Hauptstra\xDF"
+             "e 5;M\xF6\xDFlitz;;;Deutschland\r\n"
+             "CATEGORIES:Kunden\\;Lieferanten,VIP\r\nEND:VCARD\r\n");
+    contacts(
+        "x-cyrillic.vcf",
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=windows-1251:\xD8\xE5\xE2\xF7\xE5\xED\xEA\xEE;"
+        "\xD2\xE0\xF0\xE0\xF1\r\nADR;WORK:;;;\xCA\xE8\xBF\xE2;;;\r\nEND:VCARD\r\n"
+        // no charset anywhere, and the bytes are neither UTF-8 nor CP949
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Caf\xE9;\r\nEND:VCARD\r\n");
+    messages.expect(kAsk, shell::IDYES)
+        .expect(QStringLiteral("읽을 수 없는 연락처 1개는 가져오지 않았습니다.."))
+        .expect(kSucceeded);
+    run();
+    const std::vector<RecordImage> r = records();
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_EQ(text(r[0].name), u"MüllerJürgen");
+    EXPECT_EQ(text(r[0].address), u"Deutschland Mößlitz Hauptstraße 5");
+    EXPECT_EQ(text(r[0].groups), u"Kunden；Lieferanten, VIP") << "one group, not two";
+    EXPECT_EQ(text(r[1].name), u"ШевченкоТарас");
+    EXPECT_EQ(text(r[1].address), u"Київ");
+    std::vector<std::u16string> categories;
+    store.RefreshCategories(categories);
+    EXPECT_EQ(std::count(categories.begin(), categories.end(), u"Kunden；Lieferanten"), 1);
+    EXPECT_EQ(std::count(categories.begin(), categories.end(), u"Kunden"), 0);
+}
+
 TEST_F(PocketImportTest, DuplicatesAreAskedAboutAndExactMatchesSkippedWithoutAQuestion) {
     addKnown(u"홍길동", u"other@x");
     addKnown(u"홍길동", u"hong@x");

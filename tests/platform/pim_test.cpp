@@ -62,7 +62,7 @@ TEST(VCardTest, Version30EscapesFoldingCategoriesAndUntypedValues) {
     EXPECT_EQ(c.mobileTelephoneNumber, u"111") << "untyped numbers fill the free slots";
     EXPECT_EQ(c.homeTelephoneNumber, u"222");
     EXPECT_EQ(c.businessTelephoneNumber, u"333");
-    EXPECT_EQ(c.categories, u"친구, 가족,회사");
+    EXPECT_EQ(c.categories, u"친구, 가족，회사") << "an escaped comma stays inside its category";
     EXPECT_EQ(c.anniversary, oleDate(2005, 10, 9));
 }
 
@@ -133,6 +133,68 @@ TEST(VCardTest, ABrokenCardCostsOnlyItselfAndByteOrderMarksLoseNothing) {
                    "END:VCARD\n")
                   .lastName,
               u"김");
+}
+
+TEST(VCardTest, CardsInWesternGreekAndCyrillicCodePagesReadInTheCharsetTheyName) {
+    // Windows-1252, named on the name's line only: the address is no CP949 (M秤litz).
+    const ContactFields western = only(
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=Windows-1252:M\xFCller;J\xFCrgen\r\n"
+        "ADR;WORK:;;Hauptstra\xDF"
+        "e 5;M\xF6\xDFlitz;;01234;Deutschland\r\nEND:VCARD\r\n");
+    EXPECT_EQ(western.lastName, u"Müller");
+    EXPECT_EQ(western.firstName, u"Jürgen");
+    EXPECT_EQ(western.businessAddressStreet, u"Hauptstraße 5");
+    EXPECT_EQ(western.businessAddressCity, u"Mößlitz");
+
+    // Windows-1253 named on a quoted-printable name: a raw address and a quoted-printable
+    // title that name none are Greek as well.
+    const ContactFields greek = only(
+        "BEGIN:VCARD\r\nVERSION:2.1\r\n"
+        "N;CHARSET=windows-1253;ENCODING=QUOTED-PRINTABLE:=D0=E1=F0=E1=E4=FC=F0=EF=F5=EB=EF=F2;\r\n"
+        "TITLE;ENCODING=QUOTED-PRINTABLE:=C4=E9=E5=F5=E8=F5=ED=F4=DE=F2\r\n"
+        "ADR;WORK:;;;\xC1\xE8\xDE\xED\xE1;;;\r\nEND:VCARD\r\n");
+    EXPECT_EQ(greek.lastName, u"Παπαδόπουλος");
+    EXPECT_EQ(greek.jobTitle, u"Διευθυντής");
+    EXPECT_EQ(greek.businessAddressCity, u"Αθήνα");
+
+    // Windows-1251: "Київ" is not 褐욋, and a folded line keeps its property's charset.
+    const ContactFields cyrillic = only(
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=windows-1251:\xD8\xE5\xE2\xF7\xE5\xED\xEA\xEE;"
+        "\xD2\xE0\xF0\xE0\xF1\r\n"
+        "ORG:\xCA\xE8\xBF\xE2\xF1\xFC\xEA\xE0\r\n  \xF4\xE0\xE1\xF0\xE8\xEA\xE0\r\n"
+        "ADR;WORK:;;\xE2\xF3\xEB. \xD5\xF0\xE5\xF9\xE0\xF2\xE8\xEA;\xCA\xE8\r\n \xBF\xE2;;;\r\n"
+        "END:VCARD\r\n");
+    EXPECT_EQ(cyrillic.lastName, u"Шевченко");
+    EXPECT_EQ(cyrillic.firstName, u"Тарас");
+    EXPECT_EQ(cyrillic.companyName, u"Київська фабрика");
+    EXPECT_EQ(cyrillic.businessAddressStreet, u"вул. Хрещатик");
+    EXPECT_EQ(cyrillic.businessAddressCity, u"Київ");
+
+    // Undeclared text: UTF-8 where it is UTF-8, CP949 where every byte decodes, and otherwise
+    // no text at all: the card is counted, not imported with replacement characters.
+    EXPECT_EQ(only("BEGIN:VCARD\nVERSION:2.1\nN:M\xC3\xBCller;\nEND:VCARD\n").lastName, u"Müller");
+    EXPECT_EQ(only("BEGIN:VCARD\nVERSION:2.1\nN:\xB1\xE8;\nEND:VCARD\n").lastName, u"김");
+    for (const char* undecodable :
+         {"BEGIN:VCARD\nVERSION:2.1\nN:Caf\xE9;\nEND:VCARD\n",
+          "BEGIN:VCARD\nVERSION:2.1\nN;ENCODING=QUOTED-PRINTABLE:Caf=E9;\nEND:VCARD\n",
+          "BEGIN:VCARD\nVERSION:2.1\nN;CHARSET=UTF-8:Caf\xE9;\nEND:VCARD\n"}) {
+        const VCardFile f =
+            readVCards(std::string(undecodable) + "BEGIN:VCARD\nN:Next;\nEND:VCARD\n");
+        EXPECT_EQ(f.unreadable, 1) << undecodable;
+        ASSERT_EQ(f.contacts.size(), 1u);
+        EXPECT_EQ(f.contacts[0].lastName, u"Next");
+    }
+}
+
+TEST(VCardTest, ASoftBreakBeforeTheEndAndAnEscapedSemicolonInACategoryStayInTheirPlace) {
+    const VCardFile f = readVCards(
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN;ENCODING=QUOTED-PRINTABLE:Kim;Min=\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee;;;;\r\nCATEGORIES:Sales\\;Marketing,VIP\r\n"
+        "END:VCARD\r\n");
+    EXPECT_EQ(f.unreadable, 0);
+    ASSERT_EQ(f.contacts.size(), 2u);
+    EXPECT_EQ(f.contacts[0].firstName, u"Min") << "the END line is no part of the value";
+    EXPECT_EQ(f.contacts[1].categories, u"Sales;Marketing, VIP");
 }
 
 // ---- The object model ----
