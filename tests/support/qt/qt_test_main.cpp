@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "qt/scripted.h"
+#include "shell/shell.h"
 #include "ui/resources.h"
 
 namespace {
@@ -42,6 +43,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     qputenv("QT_QPA_PLATFORM", QStringLiteral("offscreen:configfile=%1").arg(config).toUtf8());
+    // As the programs do: the toolkit warns on every start (the build's test listing too)
+    // when the session has no runtime folder.
+    shell::ensurePrivateRuntimeDir();
     QApplication app(argc, argv);
     QFile::remove(config);
     if (!ui::applyDeviceLook(app)) {
