@@ -93,7 +93,9 @@ TEST_F(SyncOverlapTest, RunsStartedTogetherOnTheSameRootsTakeTurns) {
                     EXPECT_EQ(r.rc, 0) << r.err;
                 }
                 expectEachRecordOnce();
-                if (restores) EXPECT_EQ(records().size(), size_t(n));
+                if (restores) {
+                    EXPECT_EQ(records().size(), size_t(n));
+                }
                 expectStatusTellsTheTruth();
             }
         }
@@ -228,7 +230,9 @@ TEST_F(SyncOverlapTest, AFileShortenedUnderARunEndsItWithTheMessage) {
         wait(nullptr);
         const SyncRun r = run.wait();
         ASSERT_FALSE(r.signalled);
-        if (r.rc != 0) EXPECT_NE(r.err.find("damaged or is not a backup file"), std::string::npos);
+        if (r.rc != 0) {
+            EXPECT_NE(r.err.find("damaged or is not a backup file"), std::string::npos);
+        }
         // The next run refuses the short file and leaves it as it is.
         const SyncRun next = sync("backup");
         EXPECT_EQ(next.rc, 1);
@@ -299,6 +303,37 @@ TEST_F(SyncOverlapTest, AFirstBackupRemovesWhatTheFileHoldsTwice) {
     EXPECT_EQ(fileRecords().size(), 3u);
     expectEachRecordOnce();
     EXPECT_EQ(sync("status").out, counts(0, 0, 0));
+}
+
+TEST_F(SyncOverlapTest, TheMapOfTheEarlierVersionIsTheHandheldsOwn) {
+    addRecords(6);
+    ASSERT_EQ(sync("backup").rc, 0);
+    // The map as the earlier version kept it: one value of object and item, with its handheld.
+    const std::u16string path = u"Software\\Quorin\\Partners\\Device\\Sync";
+    {
+        auto key = reg::Key::open(reg::Hive::CurrentUser, path, reg::Store::Desktop);
+        ASSERT_TRUE(key);
+        const std::vector<std::u16string> names = key->valueNames();
+        ASSERT_EQ(names.size(), 1u);
+        const std::vector<uint8_t> now = key->query(names[0])->data;
+        std::vector<uint8_t> old;
+        for (size_t at = 0; at + 33 <= now.size(); at += 33)
+            old.insert(old.end(), now.begin() + at, now.begin() + at + 21);
+        testsupport::resetPlatformState();
+        const auto identity =
+            reg::Key::open(reg::Hive::LocalMachine, u"Software\\Quorin Sync")->query(u"Identity");
+        ASSERT_TRUE(identity);
+        ASSERT_TRUE(key->remove(names[0]));
+        ASSERT_TRUE(key->set(u"Objects", {reg::ValueType::Binary, old}));
+        ASSERT_TRUE(key->set(u"Device", *identity));
+    }
+    deleteRecords({11});
+    EXPECT_EQ(sync("status").out, counts(0, 0, 1));
+    EXPECT_EQ(sync("backup").out, counts(0, 0, 1));
+    EXPECT_EQ(sync("backup").out, counts(0, 0, 0));
+    EXPECT_EQ(fileRecords().size(), 5u);
+    auto key = reg::Key::open(reg::Hive::CurrentUser, path, reg::Store::Desktop);
+    EXPECT_FALSE(key->query(u"Objects"));  // taken over
 }
 
 }  // namespace
