@@ -86,7 +86,8 @@ TEST(ListLayout, PagesOfThreeWithAShortLastPage) {
     EXPECT_EQ(full.rows[1].hit, QRect(QPoint(4, 55), QPoint(135, 99)));
     EXPECT_EQ(full.separators,
               (std::vector<QLine>{QLine(0, 52, 180, 52), QLine(0, 104, 180, 104)}));
-    EXPECT_EQ(full.rows[0].shown, QString(14, u'다') + "\n" + QString(14, u'다'));
+    // As many syllables as the 130-pixel box holds in the list's font: 11 of 11 pixels.
+    EXPECT_EQ(full.rows[0].shown, QString(11, u'다') + "\n" + QString(11, u'다'));
     EXPECT_EQ(pagedText(QStringLiteral("짧은 내용")), "짧은 내용");
 
     const PagedLayout last = layoutPage(rows, 3);
