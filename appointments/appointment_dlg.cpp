@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -348,8 +349,20 @@ void CAppointmentDlg::keyPressEvent(QKeyEvent* event) {
 bool CAppointmentDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
         auto* w = static_cast<QWidget*>(watched);
-        // Any press in the form lowers the input panel; the calendar handles its own taps.
-        if (w->window() == window() && isAncestorOf(w) && isVisible()) shell::lowerInputPanel();
+        // Any press in the form lowers the input panel, but one on a place to type: the one-line
+        // edits raise it (the press would otherwise lower it again after the edit took the
+        // focus, or with the focus already there), and the content keeps it as it is, so that
+        // a panel raised for it stays. The calendar handles its own taps.
+        if (w->window() == window() && isAncestorOf(w) && isVisible()) {
+            // Judged by the widget under the stylus: a press that a disabled edit passes on to
+            // the form is a press on the form.
+            QWidget* under = w->childAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+            if (!under) under = w;
+            if (qobject_cast<ui::FramedEdit*>(under) && under->isEnabled())
+                shell::raiseInputPanel();
+            else if (under != content_ && !content_->isAncestorOf(under))
+                shell::lowerInputPanel();
+        }
     }
     return ui::TemplateDialog::eventFilter(watched, event);
 }

@@ -1,5 +1,6 @@
 #include "input_panel.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QInputMethodEvent>
 #include <QInputMethodQueryEvent>
@@ -100,8 +101,8 @@ InputPanel::InputPanel() : composer_(std::make_unique<HangulComposer>()) {
         commitComposition();
     });
     qApp->installEventFilter(this);
-    button_->show();
     followModalDialog();
+    giveWayOrShowButton();
     follow();
 }
 
@@ -308,6 +309,7 @@ bool InputPanel::eventFilter(QObject* watched, QEvent* event) {
                 QTimer::singleShot(0, this, [this] {
                     raisePending_ = false;
                     followModalDialog();
+                    giveWayOrShowButton();
                     raiseWindows();
                 });
             }
@@ -330,6 +332,29 @@ void InputPanel::followModalDialog() {
             w->windowHandle()->setTransientParent(owner);
         }
     }
+}
+
+bool InputPanel::buttonPlaceTaken() const {
+    // A popup menu over the place, or a modal dialog with a button of its own there: the
+    // panel's button would cover it and take its taps. (Anything else in the corner, such as
+    // a form's scroll box, stays under it: the panel must still be raised over such forms.)
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && w->windowType() == Qt::Popup && !isOurs(w) &&
+            w->frameGeometry().intersects(kButtonRect))
+            return true;
+    }
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || isOurs(modal)) return false;
+    for (QWidget* c : modal->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (c->isVisible() && !c->isWindow() && qobject_cast<QAbstractButton*>(c) &&
+            QRect(c->mapToGlobal(QPoint(0, 0)), c->size()).intersects(kButtonRect))
+            return true;
+    }
+    return false;
+}
+
+void InputPanel::giveWayOrShowButton() {
+    button_->setVisible(!buttonPlaceTaken());
 }
 
 void InputPanel::raiseWindows() {

@@ -70,6 +70,10 @@ private:
     bool isOurs(const QObject* object) const;
     void raiseWindows();
     void followModalDialog();
+    // The button gives way to a window that puts something of its own in the button's place,
+    // and comes back when that window goes.
+    bool buttonPlaceTaken() const;
+    void giveWayOrShowButton();
 
     std::unique_ptr<HangulComposer> composer_;
     std::unique_ptr<QWidget> button_;

@@ -1,6 +1,7 @@
 // The appointment editor driven as the user drives it: the form filled, saved through the
 // question, read back from the store and loaded again; groups expanded, capacity, dates,
 // failed writes, Done and the way back to the agenda; the picker run from the editor.
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -15,6 +16,7 @@
 #include "appointments/screen_hooks.h"
 #include "cedb/faults.h"
 #include "people/people_list_wnd.h"
+#include "shell/shell.h"
 #include "shell/tap_and_hold.h"
 #include "store/participant_lists.h"
 #include "ui/bitmap_button.h"
@@ -499,6 +501,38 @@ TEST_F(EditorTest, TheCalendarFillsTheDateAndATapElsewhereHidesIt) {
     ASSERT_TRUE(testsupport::tap(edit(CAppointmentDlg::ParticipantEditId)));
     EXPECT_FALSE(calendar->isVisible());
     EXPECT_EQ(edit(CAppointmentDlg::DayEditId)->text(), QStringLiteral("25"));
+}
+
+TEST_F(EditorTest, AOneLineEditRaisesThePanelOnEveryPressAndTheFormElsewhereLowersIt) {
+    for (int id : {CAppointmentDlg::ParticipantEditId, CAppointmentDlg::YearEditId,
+                   CAppointmentDlg::MonthEditId, CAppointmentDlg::DayEditId,
+                   CAppointmentDlg::PlaceEditId}) {
+        shell::lowerInputPanel();
+        ASSERT_TRUE(testsupport::tap(edit(id)));
+        EXPECT_TRUE(shell::isInputPanelOn()) << id;
+        ASSERT_TRUE(testsupport::tap(edit(id)));  // the focus already there
+        EXPECT_TRUE(shell::isInputPanelOn()) << id;
+    }
+    // The content keeps a panel raised for it; a press elsewhere on the form lowers it, also
+    // one on the sketch's name, which takes no typing.
+    auto* content = editor->findChild<QPlainTextEdit*>();
+    ASSERT_TRUE(testsupport::tap(content->viewport()));
+    EXPECT_TRUE(shell::isInputPanelOn());
+    ASSERT_TRUE(testsupport::tap(edit(CAppointmentDlg::SketchEditId)));
+    EXPECT_FALSE(shell::isInputPanelOn());
+    shell::raiseInputPanel();
+    ASSERT_TRUE(testsupport::tap(editor->findChild<QLabel*>()));
+    EXPECT_FALSE(shell::isInputPanelOn());
+}
+
+TEST_F(EditorTest, EveryControlOfTheFormIsOnTheScreen) {
+    for (QWidget* c : editor->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!c->isVisible()) continue;
+        const QRect onScreen(c->mapTo(editor->window(), QPoint(0, 0)), c->size());
+        EXPECT_TRUE(QRect(0, 0, 240, 320).contains(onScreen))
+            << ui::controlId(c) << " at " << onScreen.x() << "," << onScreen.y() << " "
+            << onScreen.width() << "x" << onScreen.height();
+    }
 }
 
 // ---- The participant picker ----

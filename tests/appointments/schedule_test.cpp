@@ -111,6 +111,27 @@ protected:
     CScheduleView* screen = nullptr;
 };
 
+TEST_F(ScheduleScreenTest, TheMonthBarsButtonsLieWholeInsideTheBarAndStepTheMonth) {
+    open();
+    QWidget* bar = screen->monthBar();
+    ASSERT_TRUE(bar);
+    EXPECT_EQ(bar->geometry(), QRect(QPoint(15, 40), QPoint(224, 59)));
+    for (int id : {CMonthBarWnd::TodayButton, CMonthBarWnd::PreviousButton,
+                   CMonthBarWnd::NextButton}) {
+        auto* button = ui::control<ui::BitmapButton>(bar, id);
+        ASSERT_TRUE(button) << id;
+        EXPECT_TRUE(bar->rect().contains(button->geometry())) << id;
+        for (auto* other : bar->findChildren<ui::BitmapButton*>()) {
+            if (other != button) {
+                EXPECT_FALSE(other->geometry().intersects(button->geometry())) << id;
+            }
+        }
+    }
+    const int month = calendar()->month();
+    ASSERT_TRUE(testsupport::tap(ui::control<ui::BitmapButton>(bar, CMonthBarWnd::NextButton)));
+    EXPECT_EQ(calendar()->month(), month % 12 + 1);
+}
+
 TEST_F(ScheduleScreenTest, TheDayListShowsEachKindWithItsTextInTheListsOrder) {
     const int lunch = addAppointment(2005, 3, 1, 12, 30, u"점심");
     const int early = addAppointment(2005, 3, 1, 9, 5, u"아침 회의");

@@ -4,7 +4,10 @@
 #include "ui/input_panel.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
 #include <QTest>
 
 #include "people/person_edit_dlg.h"
@@ -225,6 +228,35 @@ TEST_F(InputPanelTest, ComesAndGoesAsTheScreensAndItsButtonAsk) {
         EXPECT_EQ(name.text(), "정");
         EXPECT_EQ(dlg.height(), 294);
     });
+}
+
+TEST_F(InputPanelTest, ItsButtonGivesWayToAMenuOrADialogControlInItsPlace) {
+    // A dialog over the whole screen below the task bar with a button reaching into the
+    // button's corner, as the sketch library's 닫기 does; and one that leaves the corner free.
+    for (const bool reaching : {true, false}) {
+        QDialog dialog;
+        dialog.setWindowFlags(Qt::FramelessWindowHint);
+        dialog.setGeometry(0, 26, 240, 294);
+        auto* close = new QPushButton(QStringLiteral("닫기"), &dialog);
+        close->setGeometry(reaching ? 180 : 100, 256, 40, 20);
+        dialog.open();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        QTest::qWait(1);
+        EXPECT_EQ(panel.button()->isVisible(), !reaching) << reaching;
+        dialog.reject();
+        QTest::qWait(1);
+        EXPECT_TRUE(panel.button()->isVisible());
+    }
+    // A menu whose end runs into the corner.
+    QMenu menu;
+    for (const char* item : {"포켓 아웃룩 주소록", "약도 관리", "환경 설정"}) menu.addAction(item);
+    menu.popup(QPoint(240 - menu.sizeHint().width(), 320 - menu.sizeHint().height() - 2));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+    QTest::qWait(1);
+    EXPECT_FALSE(panel.button()->isVisible());
+    menu.close();
+    QTest::qWait(1);
+    EXPECT_TRUE(panel.button()->isVisible());
 }
 
 }  // namespace

@@ -133,7 +133,7 @@ PictureTable programPictures() {
     addLabelButton(t, 201, 200, {40, 20}, QStringLiteral("닫기"));
     addLabelButton(t, 159, 222, {40, 20}, QStringLiteral("그룹"));
     addLabelButton(t, 210, 211, {54, 20}, QStringLiteral("새 약속"));
-    addLabelButton(t, 213, 218, {48, 20}, QStringLiteral("참석자"));
+    addLabelButton(t, 213, 218, {40, 20}, QStringLiteral("참석자"), 0, 11);
     addLabelButton(t, 215, 219, {40, 20}, QStringLiteral("첨부"));
     addLabelButton(t, 223, 224, {26, 20}, QStringLiteral("확인"), 0, 11);
     addLabelButton(t, 228, 229, {80, 20}, QStringLiteral("사람 추가"));
@@ -144,11 +144,13 @@ PictureTable programPictures() {
     addGlyphButton(t, 199, 198, {12, 12}, [](QPainter& p, const QRectF& r, const QColor& ink) {
         crossGlyph(p, r.adjusted(1, 1, -1, -1), ink);
     });
-    addGlyphButton(t, 205, 206, {20, 18}, [](QPainter& p, const QRectF& r, const QColor& ink) {
-        triangleGlyph(p, r, ink, Qt::LeftArrow);
+    // The month bar's arrows are narrow: each has a 10-pixel place in the 210-pixel bar. The
+    // glyph gets the face's height, not the square a glyph button gives.
+    addGlyphButton(t, 205, 206, {10, 18}, [](QPainter& p, const QRectF& r, const QColor& ink) {
+        triangleGlyph(p, r.adjusted(-1, -4, 1, 4), ink, Qt::LeftArrow);
     });
-    addGlyphButton(t, 203, 204, {20, 18}, [](QPainter& p, const QRectF& r, const QColor& ink) {
-        triangleGlyph(p, r, ink, Qt::RightArrow);
+    addGlyphButton(t, 203, 204, {10, 18}, [](QPainter& p, const QRectF& r, const QColor& ink) {
+        triangleGlyph(p, r.adjusted(-1, -4, 1, 4), ink, Qt::RightArrow);
     });
     addGlyphButton(t, 256, 257, {20, 20}, calendarGlyph);
     addGlyphButton(t, 258, 259, {22, 13}, [](QPainter& p, const QRectF& r, const QColor& ink) {
