@@ -1,5 +1,6 @@
 // Quorin: the composition root. Wires the screens into the view and runs the program.
 #include <QApplication>
+#include <cstdio>
 
 #include "app/layout_app.h"
 #include "app/main_frame.h"
@@ -14,7 +15,16 @@ int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
     // One Quorin per device: a second start brings the running one to the front and ends.
     shell::SingleInstance instance(QStringLiteral("Quorinity"));
-    if (!instance.claim()) return 0;
+    // Served without a display (scripts/run), the page's address: a later start, say from a
+    // Today item on another screen, tells where the running one is seen.
+    instance.setWhereSeen(qEnvironmentVariable("QUORIN_SCREEN_ADDRESS"));
+    if (!instance.claim()) {
+        if (!instance.runningWhereSeen().isEmpty()) {
+            std::fprintf(stderr, "Quorin is already running on this device; see it at %s\n",
+                         qUtf8Printable(instance.runningWhereSeen()));
+        }
+        return 0;
+    }
     ui::applyDeviceLook(qapp);
     // The keyboard at the bottom of the screen, for every screen of the program.
     ui::InputPanel inputPanel;

@@ -20,6 +20,8 @@ namespace shell {
 namespace {
 
 constexpr char kActivate[] = "activate\n";
+// The holder's answer: "seen " and where its screen is seen (possibly nothing), one line.
+constexpr char kSeen[] = "seen ";
 
 // Both the lock and the socket live in the temporary folder under a name taken from the
 // device root, so every process on the same root finds them whatever its runtime folder is.
@@ -66,7 +68,10 @@ bool SingleInstance::claim(int waitMs) {
             while (QLocalSocket* peer = server_->nextPendingConnection()) {
                 connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
                 connect(peer, &QLocalSocket::readyRead, this, [this, peer] {
-                    if (peer->readAll().contains(kActivate)) emit activationRequested();
+                    if (!peer->readAll().contains(kActivate)) return;
+                    peer->write(kSeen + whereSeen_.toUtf8().replace('\n', ' ') + '\n');
+                    peer->flush();
+                    emit activationRequested();
                 });
             }
         });
@@ -83,6 +88,14 @@ bool SingleInstance::claim(int waitMs) {
         if (socket.waitForConnected(200)) {
             socket.write(kActivate);
             socket.waitForBytesWritten(1000);
+            // A holder busy with a modal run answers late; the activation counts anyway.
+            QByteArray answer;
+            while (!answer.endsWith('\n') && socket.waitForReadyRead(1000)) {
+                answer += socket.readAll();
+            }
+            if (answer.startsWith(kSeen)) {
+                runningWhereSeen_ = QString::fromUtf8(answer.mid(int(sizeof kSeen) - 1).trimmed());
+            }
             socket.disconnectFromServer();
             return false;
         }

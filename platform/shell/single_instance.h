@@ -29,6 +29,11 @@ public:
     bool claim(int waitMs = 5000);
     bool isPrimary() const { return lockFd_ >= 0; }
 
+    // Where this instance's screen can be seen (a served page's address), told to later starts.
+    void setWhereSeen(const QString& where) { whereSeen_ = where; }
+    // After a claim() that found another instance: where that one said its screen is, or empty.
+    QString runningWhereSeen() const { return runningWhereSeen_; }
+
     // Whether some process holds `windowClass` on the current device root.
     static bool isRunning(const QString& windowClass);
 
@@ -39,6 +44,8 @@ signals:
 private:
     QString lockPath_;
     QString serverName_;
+    QString whereSeen_;
+    QString runningWhereSeen_;
     int lockFd_ = -1;
     std::unique_ptr<QLocalServer> server_;
 };

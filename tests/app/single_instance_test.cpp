@@ -17,13 +17,15 @@ const QString kClass = QStringLiteral("Quorinity");
 class SingleInstanceTest : public testsupport::DeviceTest {
 protected:
     // Starts the real program on `device` (the test's own by default), off screen.
-    std::unique_ptr<QProcess> startQuorin(const QString& device = {}) {
+    std::unique_ptr<QProcess> startQuorin(
+        const QString& device = {},
+        QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel) {
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         if (!device.isEmpty()) env.insert("QUORIN_DEVICE", device);
         p->setProcessEnvironment(env);
-        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->setProcessChannelMode(channels);
         p->start(QUORIN_PROGRAM, {});
         EXPECT_TRUE(p->waitForStarted(10000));
         return p;
@@ -36,20 +38,34 @@ protected:
 };
 
 TEST_F(SingleInstanceTest, ASecondStartBringsTheRunningOneForwardAndEnds) {
+    // Served on a page, the running one tells a later start where it is seen.
+    const QString page =
+        QStringLiteral("http://127.0.0.1:6080/vnc.html?path=websockify%3Ftoken%3Dab");
     shell::SingleInstance running(kClass);
+    running.setWhereSeen(page);
     ASSERT_TRUE(running.claim());
     EXPECT_TRUE(shell::SingleInstance::isRunning(kClass));
     QSignalSpy activated(&running, &shell::SingleInstance::activationRequested);
 
-    auto second = startQuorin();
+    auto second = startQuorin({}, QProcess::SeparateChannels);
     QTRY_COMPARE_WITH_TIMEOUT(second->state(), QProcess::NotRunning, 20000);
     EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_TRUE(QString::fromUtf8(second->readAllStandardError())
+                    .contains(QStringLiteral("already running on this device; see it at ") + page));
     QTRY_COMPARE_WITH_TIMEOUT(activated.count(), 1, 5000);
     // The running one still holds the device.
     shell::SingleInstance third(kClass);
     EXPECT_FALSE(third.claim(2000));
     QTRY_COMPARE_WITH_TIMEOUT(activated.count(), 2, 5000);
+
+    // Not served anywhere, it says nothing of a place.
+    running.setWhereSeen({});
+    auto fourth = startQuorin({}, QProcess::SeparateChannels);
+    QTRY_COMPARE_WITH_TIMEOUT(fourth->state(), QProcess::NotRunning, 20000);
+    EXPECT_EQ(fourth->exitCode(), 0);
+    EXPECT_FALSE(fourth->readAllStandardError().contains("already running"));
+    QTRY_COMPARE_WITH_TIMEOUT(activated.count(), 3, 5000);
 }
 
 TEST_F(SingleInstanceTest, TwoProgramsOnOneDeviceLeaveOneRunningAndADeadHolderFreesTheDevice) {
