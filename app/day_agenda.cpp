@@ -8,6 +8,10 @@ AgendaOpener& opener() {
     static AgendaOpener o;
     return o;
 }
+AgendaClosedListener& closedListener() {
+    static AgendaClosedListener l;
+    return l;
+}
 }  // namespace
 
 namespace {
@@ -17,14 +21,21 @@ bool g_open = false;
 void OpenDayAgenda(QWidget* parent) {
     if (g_open || !opener()) return;
     g_open = true;
-    struct Reset {
-        ~Reset() { g_open = false; }
-    } reset;
-    opener()(parent);
+    {
+        struct Reset {
+            ~Reset() { g_open = false; }
+        } reset;
+        opener()(parent);
+    }
+    if (closedListener()) closedListener()();
 }
 
 bool isDayAgendaOpen() { return g_open; }
 
 AgendaOpener setAgendaOpener(AgendaOpener o) { return std::exchange(opener(), std::move(o)); }
+
+AgendaClosedListener setAgendaClosedListener(AgendaClosedListener l) {
+    return std::exchange(closedListener(), std::move(l));
+}
 
 }  // namespace app

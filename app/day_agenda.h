@@ -16,4 +16,9 @@ bool isDayAgendaOpen();
 using AgendaOpener = std::function<void(QWidget* parent)>;
 AgendaOpener setAgendaOpener(AgendaOpener opener);
 
+// Called each time an agenda has closed (OpenDayAgenda may be called again from it); the frame
+// opens a briefing that fell due meanwhile. Returns the previous listener.
+using AgendaClosedListener = std::function<void()>;
+AgendaClosedListener setAgendaClosedListener(AgendaClosedListener listener);
+
 }  // namespace app

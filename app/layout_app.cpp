@@ -24,6 +24,5 @@ bool CLayoutApp::InitInstance() {
     }
     frame_->show();
     frame_->view()->OnInitialUpdate();
-    frame_->RunWaitingTick();  // ticks that came while the start-up agenda was open
     return true;
 }

@@ -57,6 +57,7 @@ CMainFrame::~CMainFrame() {
     view_ = nullptr;
     if (secondTimer_) killTimer(secondTimer_);
     if (hourTimer_) killTimer(hourTimer_);
+    app::setAgendaClosedListener(nullptr);
 }
 
 bool CMainFrame::OnCreate() {
@@ -64,6 +65,7 @@ bool CMainFrame::OnCreate() {
     secondTimer_ = startTimer(1000);
     hourTimer_ = startTimer(3600 * 1000);
     briefing_.setBriefingHour(app::LoadBriefingHour());
+    app::setAgendaClosedListener([this] { RunWaitingBriefing(); });
     view_ = new CLayoutView(doc_, screens_, this);
     view_->setGeometry(0, kBarHeight, 240, 320 - 2 * kBarHeight);
 
@@ -143,25 +145,22 @@ void CMainFrame::timerEvent(QTimerEvent* event) {
 }
 
 void CMainFrame::OnTimer(int) {
-    // A tick that comes while the agenda's own loop runs waits until it closes, as a timer
-    // message would; ticks that pile up meanwhile count once.
-    if (app::isDayAgendaOpen()) {
-        tickWaiting_ = true;
-        return;
-    }
-    BriefingSchedule::Tick tick = briefing_.onTick(clk::localTime());
+    // Ticks that come while an agenda's own loop runs are looked at when they come: put off,
+    // they would be judged at a later time and the top of the hour would pass unseen.
+    const BriefingSchedule::Tick tick = briefing_.onTick(clk::localTime());
     if (tick.stopSecondTimer && secondTimer_) {
         killTimer(secondTimer_);
         secondTimer_ = 0;
     }
-    if (tick.openAgenda) app::OpenDayAgenda(this);
-    RunWaitingTick();
+    if (!tick.openAgenda) return;
+    briefingWaiting_ = true;  // briefings that pile up while an agenda is open count once
+    RunWaitingBriefing();
 }
 
-void CMainFrame::RunWaitingTick() {
-    if (!tickWaiting_ || app::isDayAgendaOpen()) return;
-    tickWaiting_ = false;
-    OnTimer(HourTimer);
+void CMainFrame::RunWaitingBriefing() {
+    if (!briefingWaiting_ || app::isDayAgendaOpen()) return;
+    briefingWaiting_ = false;
+    app::OpenDayAgenda(this);
 }
 
 bool CMainFrame::isTimerRunning(int timerId) const {

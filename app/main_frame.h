@@ -32,10 +32,12 @@ public:
     // False when a bar cannot be made; the program then ends.
     bool OnCreate();
 
-    // A briefing timer fired (SecondTimer or HourTimer); the real timers call this too.
+    // A briefing timer fired (SecondTimer or HourTimer); the real timers call this too. A tick
+    // counts at its own time even while an agenda is open; a briefing that falls due then
+    // opens once that agenda has closed.
     void OnTimer(int timerId);
-    // Handles a tick that came while the day's agenda was open, once it has closed.
-    void RunWaitingTick();
+    // Opens the briefing that fell due while an agenda was open, once none is.
+    void RunWaitingBriefing();
 
     CLayoutView* view() const { return view_; }
     QWidget* dialogBar() const { return dialogBar_; }
@@ -67,6 +69,6 @@ private:
     BriefingSchedule briefing_;
     int secondTimer_ = 0;  // Qt's ids of the running timers, 0 when stopped
     int hourTimer_ = 0;
-    bool tickWaiting_ = false;
+    bool briefingWaiting_ = false;
     std::unique_ptr<winmsg::Listener> classWindow_;
 };

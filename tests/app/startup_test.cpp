@@ -275,6 +275,33 @@ TEST_F(StartupTest, ATickWhileTheAgendaIsOpenWaitsUntilItCloses) {
     EXPECT_EQ(agendaOpenings, (std::vector<std::string>{"08 10:00:00", "08 10:20:15"}));
 }
 
+TEST_F(StartupTest, ABriefingDueWhileTheStartUpAgendaIsOpenOpensOnceWhenItCloses) {
+    clk::setDeviceTime(at(8, 9, 59, 57));
+    clk::freeze(true);
+    { CLayoutApp first; ASSERT_TRUE(first.InitInstance()); }
+    reg::Key::open(reg::Hive::CurrentUser, u"Quorin")->setDword(u"TIME", 10);
+    CLayoutApp app;
+    agendaOpenings.clear();
+    // The user reads the start-up agenda past the hour while the second timer ticks on.
+    app::setAgendaOpener([&](QWidget*) {
+        agendaOpenings.push_back(stamp(clk::localTime()));
+        if (agendaOpenings.size() > 1) return;
+        for (const clk::SystemTime& t : {at(8, 9, 59, 58), at(8, 9, 59, 59), at(8, 10, 0, 0),
+                                         at(8, 10, 0, 1), at(8, 10, 0, 2)}) {
+            clk::setDeviceTime(t);
+            app.frame()->OnTimer(CMainFrame::SecondTimer);
+        }
+        clk::setDeviceTime(at(8, 10, 0, 14));
+    });
+    ASSERT_TRUE(app.InitInstance());
+    EXPECT_EQ(agendaOpenings, (std::vector<std::string>{"08 09:59:57", "08 10:00:14"}));
+    EXPECT_FALSE(app.frame()->isTimerRunning(CMainFrame::SecondTimer));
+    // Later ticks of the hour open nothing more.
+    clk::setDeviceTime(at(8, 11, 0, 0));
+    app.frame()->OnTimer(CMainFrame::HourTimer);
+    EXPECT_EQ(agendaOpenings.size(), 2u);
+}
+
 TEST_F(StartupTest, ADatabaseThatCannotBeOpenedIsReportedByTheScreenThatNeedsIt) {
     cedb::faults::arm({cedb::faults::Op::OpenDatabase, u"Quorin Database", cedb::Error::NotFound, 0, -1});
     CLayoutApp app;
