@@ -2,6 +2,8 @@
 
 #include <QMenu>
 #include <QMouseEvent>
+#include <QFontMetricsF>
+#include <cmath>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTimer>
@@ -312,7 +314,10 @@ void CHistroyListCtrlView::SetPage(int pages, int page) {
 }
 
 void CHistroyListCtrlView::DrawPage() {
-    layout_ = layoutPage(rows_, page_);
+    const QFontMetricsF metrics(ui::deviceFont());
+    layout_ = layoutPage(rows_, page_, [&metrics](QStringView text) {
+        return int(std::ceil(metrics.horizontalAdvance(text.toString())));
+    });
     surface_.fill(Qt::white);
     QPainter p(&surface_);
     p.setFont(ui::deviceFont());

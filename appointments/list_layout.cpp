@@ -15,42 +15,6 @@ bool isAnniversary(const ListRow& row) {
     return row.first == QString::fromUtf16(kAnniversaryFirst);
 }
 
-// Advance widths of the lists' font, the device font (NanumGothic at 12 pixels, full hinting):
-// the lists draw with it, and the layout cannot ask the font itself (it is plain code, free of
-// the GUI). Printable ASCII is the font's own, space to tilde. The Korean and CJK ranges, the
-// full-width forms and Latin-1 take at most one 11-pixel cell. Anything else is counted as two
-// ems for each UTF-16 unit, more than the font or its fallbacks draw for any character a
-// person types; the tests hold every one of these widths against the font's metrics.
-constexpr unsigned char kAsciiWidths[95] = {
-    3, 5, 5, 7, 7, 13, 9, 4,  4,  4, 7, 8, 4,  4, 4, 5,  7, 7, 7, 7, 7, 7,  7, 7,
-    7, 7, 4, 4, 7, 8,  7, 7,  10, 9, 7, 8, 9,  7, 6, 10, 9, 3, 4, 8, 6, 12, 9, 9,
-    7, 9, 7, 7, 7, 9,  8, 12, 8,  8, 7, 4, 12, 4, 8, 7,  3, 7, 7, 6, 7, 7,  4, 7,
-    7, 3, 3, 6, 3, 11, 7, 7,  7,  7, 4, 5, 4,  7, 6, 10, 6, 6, 6, 4, 3, 4,  8};
-constexpr int kCellWidth = 11;
-constexpr int kOtherWidth = 24;
-
-int unitWidth(char16_t c) {
-    if (c >= 0x20 && c < 0x7F) return kAsciiWidths[c - 0x20];
-    // A combining mark alone is drawn on a placeholder circle.
-    if (QChar(c).isMark()) return kOtherWidth;
-    static constexpr std::pair<char16_t, char16_t> kCells[] = {
-        {0x00A0, 0x00FF},  // Latin-1
-        {0x1100, 0x11FF},  // Hangul jamo
-        {0x3000, 0x303F},  // CJK symbols and punctuation
-        {0x3130, 0x318F},  // Hangul compatibility jamo
-        {0x3200, 0x32FF},  // enclosed CJK letters
-        {0x3400, 0x4DBF},  // CJK ideographs, extension A
-        {0x4E00, 0x9FFF},  // CJK ideographs
-        {0xAC00, 0xD7A3},  // Hangul syllables
-        {0xF900, 0xFAFF},  // CJK compatibility ideographs
-        {0xFF00, 0xFFEF},  // half-width and full-width forms
-    };
-    for (const auto& [first, last] : kCells) {
-        if (c >= first && c <= last) return kCellWidth;
-    }
-    return kOtherWidth;
-}
-
 }  // namespace
 
 void sortRows(std::vector<ListRow>& rows) {
@@ -130,26 +94,20 @@ int pageCount(int count) {
     return std::max(1, (count + kRowsPerPage - 1) / kRowsPerPage);
 }
 
-int listTextWidth(QStringView text) {
-    int width = 0;
-    for (QChar c : text) width += unitWidth(c.unicode());
-    return width;
-}
-
-QString pagedText(const QString& text) {
-    // Each line takes characters while they fit the box: 14 Hangul syllables are 154 pixels
-    // in the lists' font, and the box is 130.
+QString pagedText(const QString& text, const TextWidth& width) {
+    // Each line takes characters while they fit the box, as the font measures them: 14 Hangul
+    // syllables are 154 pixels in the lists' font, and the box is 130.
     QString shown;
     qsizetype at = 0;
     for (int line = 0; line < 2 && at < text.size(); ++line) {
         const qsizetype start = at;
-        int width = 0;
         while (at < text.size() && text.at(at) != u'\n' && text.at(at) != u'\r') {
             // A character outside the basic plane is never split between two lines.
             const qsizetype n = text.at(at).isHighSurrogate() && at + 1 < text.size() ? 2 : 1;
-            const int w = listTextWidth(QStringView(text).mid(at, n));
-            if (at + n - start > kPagedCharsPerLine || width + w > kPagedTextWidth) break;
-            width += w;
+            // The line measured whole: kerning and shaping may make it narrower than its parts.
+            if (at + n - start > kPagedCharsPerLine ||
+                width(QStringView(text).mid(start, at + n - start)) > kPagedTextWidth)
+                break;
             at += n;
         }
         if (line > 0) shown += QLatin1Char('\n');
@@ -161,7 +119,7 @@ QString pagedText(const QString& text) {
     return shown;
 }
 
-PagedLayout layoutPage(const std::vector<ListRow>& rows, int page) {
+PagedLayout layoutPage(const std::vector<ListRow>& rows, int page, const TextWidth& width) {
     PagedLayout layout;
     const int count = int(rows.size());
     const int begin = std::max(0, (page - 1) * kRowsPerPage);
@@ -173,7 +131,7 @@ PagedLayout layoutPage(const std::vector<ListRow>& rows, int page) {
         g.first = ltrb(5, y, 125, y + 14);
         g.second = ltrb(5, y + 16, 135, y + 16 + 28);
         g.hit = ltrb(4, y, 136, y + 16 + 28 + 1);
-        g.shown = pagedText(rows[size_t(i)].second);
+        g.shown = pagedText(rows[size_t(i)].second, width);
         layout.rows.push_back(g);
         const int inPage = i - begin;
         if (inPage == 0) layout.separators.push_back(QLine(0, 52, 180, 52));

@@ -7,6 +7,7 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 namespace listctl {
@@ -70,18 +71,16 @@ struct PagedLayout {
 };
 // Pages needed for `count` rows (at least 1).
 int pageCount(int count);
-PagedLayout layoutPage(const std::vector<ListRow>& rows, int page);
+// The width of a text in pixels in the font the list draws with (the list measures it).
+using TextWidth = std::function<int(QStringView)>;
+PagedLayout layoutPage(const std::vector<ListRow>& rows, int page, const TextWidth& width);
 int hitPagedRow(const PagedLayout& layout, const QPoint& point);
 // The drawn form of a paged row's second text: two lines at most, each of at most 14
-// characters and no wider in the lists' font than the 130-pixel text box, so no character
+// characters and no wider than the 130-pixel text box as `width` measures it, so no character
 // is cut off at its edge; a line break of the text ends a line; what does not fit is left out.
-QString pagedText(const QString& text);
+QString pagedText(const QString& text, const TextWidth& width);
 inline constexpr int kPagedTextWidth = 130;
 inline constexpr int kPagedCharsPerLine = 14;
-
-// The width of `text` in pixels as the lists draw it, in the device font (NanumGothic at 12
-// pixels): exact for printable ASCII, and a bound for the rest that the font never exceeds.
-int listTextWidth(QStringView text);
 
 // Tap and tap-and-hold of one press, on a clock of 100 ms ticks: the menu opens on the fourth
 // tick of a press that stayed still; any move cancels the hold, and the release is a tap.

@@ -80,17 +80,19 @@ TEST(ListLayout, PagesOfThreeWithAShortLastPage) {
     for (int i = 0; i < 7; ++i) rows.push_back(row("2005-03-01", QString(30, u'다'), "5"));
     EXPECT_EQ(pageCount(7), 3);
     EXPECT_EQ(pageCount(0), 1);
-    const PagedLayout full = layoutPage(rows, 2);
+    // A fixed-pitch measure: 11 pixels a character, as the list's font draws a syllable.
+    const TextWidth width = [](QStringView t) { return int(11 * t.size()); };
+    const PagedLayout full = layoutPage(rows, 2, width);
     ASSERT_EQ(full.rows.size(), 3u);
     EXPECT_EQ(full.rows[0].row, 3);
     EXPECT_EQ(full.rows[1].hit, QRect(QPoint(4, 55), QPoint(135, 99)));
     EXPECT_EQ(full.separators,
               (std::vector<QLine>{QLine(0, 52, 180, 52), QLine(0, 104, 180, 104)}));
-    // As many syllables as the 130-pixel box holds in the list's font: 11 of 11 pixels.
+    // As many syllables as the 130-pixel box holds: 11 of 11 pixels.
     EXPECT_EQ(full.rows[0].shown, QString(11, u'다') + "\n" + QString(11, u'다'));
-    EXPECT_EQ(pagedText(QStringLiteral("짧은 내용")), "짧은 내용");
+    EXPECT_EQ(pagedText(QStringLiteral("짧은 내용"), width), "짧은 내용");
 
-    const PagedLayout last = layoutPage(rows, 3);
+    const PagedLayout last = layoutPage(rows, 3, width);
     ASSERT_EQ(last.rows.size(), 1u);
     EXPECT_EQ(hitPagedRow(last, {10, 20}), 6);
     EXPECT_EQ(hitPagedRow(last, {10, 70}), -1);  // where the second row of a full page was
