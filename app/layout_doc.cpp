@@ -5,7 +5,7 @@
 #include <QWidget>
 
 #include "app/commands.h"
-#include "app/delete_person.h"
+#include "people/delete_person.h"
 #include "app/main_view.h"
 #include "app/screens.h"
 #include "resources/strings/string_table.h"
@@ -80,5 +80,5 @@ bool CLayoutDoc::OnCommand(int id, MainView& view, const Screens& screens) {
 }
 
 void CLayoutDoc::DeleteCurrentPerson(MainView& view) {
-    app::DeletePerson(view, view.viewWidget(), view.currentPersonId());
+    people::DeletePerson(view, view.viewWidget(), view.currentPersonId());
 }

@@ -2,7 +2,7 @@
 
 #include <QMouseEvent>
 
-#include "app/delete_person.h"
+#include "people/delete_person.h"
 #include "app/main_view.h"
 #include "people/people_list_wnd.h"
 #include "resources/strings/string_table.h"
@@ -86,7 +86,7 @@ void CPeoplePanelDlg::OnDelete() {
         return;
     }
     // The same question and delete as the Person menu's: one tap never loses a person.
-    app::DeletePerson(view_, this, id);
+    people::DeletePerson(view_, this, id);
 }
 
 void CPeoplePanelDlg::mousePressEvent(QMouseEvent* event) {

@@ -1,6 +1,5 @@
 // Deleting a person, as the Person menu's "삭제" and the people panel's delete button both do
-// it. Header-only like the rest of the screens' contract, so that the document and the panel
-// call the same rule.
+// it: the one rule that the document and the panel call.
 #pragma once
 
 #include <QString>
@@ -12,7 +11,7 @@
 #include "store/record_store.h"
 #include "ui/resources.h"
 
-namespace app {
+namespace people {
 
 // Asks "정말 이 사람을 삭제하시겠습니까?" over `parent`. On Yes the person record `personId` is
 // deleted and the main screens reload; the view's current person is cleared when it was this
@@ -34,4 +33,4 @@ inline bool DeletePerson(MainView& view, QWidget* parent, int personId) {
     return true;
 }
 
-}  // namespace app
+}  // namespace people
