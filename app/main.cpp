@@ -9,6 +9,7 @@
 #include "shell/single_instance.h"
 #include "ui/input_panel.h"
 #include "ui/resources.h"
+#include "ui/screen_map.h"
 
 int main(int argc, char** argv) {
     shell::ensurePrivateRuntimeDir();
@@ -28,6 +29,8 @@ int main(int argc, char** argv) {
     ui::applyDeviceLook(qapp);
     // The keyboard at the bottom of the screen, for every screen of the program.
     ui::InputPanel inputPanel;
+    // For a driver that taps as a person would: where everything on the screen is.
+    ui::startScreenMap(qEnvironmentVariable("QUORIN_SCREEN_MAP"));
     installDayAgenda();
     CLayoutApp app(makeScreens());
     // Connected before the frame exists: a start during the start-up agenda is not lost.

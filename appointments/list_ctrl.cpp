@@ -1,13 +1,14 @@
 #include "appointments/list_ctrl.h"
 
+#include <QFontMetricsF>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QFontMetricsF>
-#include <cmath>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTimer>
 #include <QTimerEvent>
+#include <algorithm>
+#include <cmath>
 
 #include "app/main_view.h"
 #include "ui/controls.h"
@@ -210,6 +211,20 @@ QImage CMyListCtrlView::renderedImage() {
     image.fill(Qt::white);
     render(&image);
     return image;
+}
+
+QVariantList CMyListCtrlView::screenParts() const {
+    QVariantList parts;
+    const QRect view = viewport()->geometry();
+    const QPoint offset = view.topLeft() - QPoint(0, verticalScrollBar()->value());
+    const size_t count = std::min({rows_.size(), layout_.rows.size(), size_t(kMaxHitRows)});
+    for (size_t i = 0; i < count; ++i) {
+        const QRect rect = layout_.rows[i].hit.translated(offset) & view;
+        if (rect.isEmpty()) continue;
+        parts << QVariantMap{{"text", rows_[i].first + QLatin1Char('\t') + rows_[i].second},
+                             {"rect", rect}};
+    }
+    return parts;
 }
 
 int CMyListCtrlView::rowAt(const QPoint& viewportPos) const {

@@ -97,6 +97,9 @@ public:
     int pressedRow() const { return pressedRow_; }
     // Bytes held by the drawing surface.
     qsizetype surfaceBytes() const { return surface_.sizeInBytes(); }
+    // The rows in view that take a tap, each with its first and second text (a tab between),
+    // for the screen map (ui/screen_map.h).
+    Q_INVOKABLE QVariantList screenParts() const;
     // The list as painted now, for pictures and checks.
     QImage renderedImage();
 

@@ -211,6 +211,20 @@ QImage CMonthCalendarWnd::renderedImage() {
     return image;
 }
 
+QVariantList CMonthCalendarWnd::screenParts() const {
+    QVariantList parts;
+    const schedule::MonthGrid grid(year_, month_);
+    for (int row = 0; row < schedule::MonthGrid::Rows; ++row) {
+        for (int column = 0; column < schedule::MonthGrid::Columns; ++column) {
+            if (const int day = grid.dayAt(row, column)) {
+                parts << QVariantMap{{"text", QString::number(day)},
+                                     {"rect", schedule::MonthGrid::cellRect(row, column)}};
+            }
+        }
+    }
+    return parts;
+}
+
 void CMonthCalendarWnd::OnTapDown(const QPoint& p) {
     pressedDay_ = schedule::MonthGrid(year_, month_).dayAtPoint(p);
 }

@@ -75,6 +75,8 @@ public:
     // The day shown in a cell (row 0..5, column 0..6) at the last paint, 0 for none.
     int cellDay(int row, int column) const { return cells_[row][column]; }
     CScheduleDlg* dayDialog() const { return dialog_; }
+    // The days' cells by their numbers, for the screen map (ui/screen_map.h).
+    Q_INVOKABLE QVariantList screenParts() const;
     bool dayDialogOpen() const { return dialogOpen_; }
     // The calendar as it paints now.
     QImage renderedImage();

@@ -35,6 +35,15 @@ QRect ScheduleTabs::tabRect(int tab) {
     return QRect(tab * w, 0, w, Height);
 }
 
+QVariantList CScheduleView::screenParts() const {
+    QVariantList parts;
+    for (int tab = 0; tab < ScheduleTabs::Count; ++tab) {
+        parts << QVariantMap{{"text", ScheduleTabs::text(tab)},
+                             {"rect", ScheduleTabs::tabRect(tab)}};
+    }
+    return parts;
+}
+
 int ScheduleTabs::tabAt(const QPoint& pos) {
     for (int tab = 0; tab < Count; ++tab) {
         if (tabRect(tab).contains(pos)) return tab;

@@ -73,6 +73,8 @@ public:
     int historyMode() const { return historyMode_; }
 
     CMonthBarWnd* monthBar() const { return monthBar_; }
+    // The tabs by their texts, for the screen map (ui/screen_map.h).
+    Q_INVOKABLE QVariantList screenParts() const;
     CMonthCalendarWnd* monthCalendar() const { return calendar_; }
     CHistoryPane* historyPane() const { return history_; }
 

@@ -154,6 +154,7 @@ MessageBoxDialog::MessageBoxDialog(QWidget* parent, const QString& text, const Q
 
     auto* lines = new MessageText(layout_.lines, layout_.lineHeight, this);
     lines->setObjectName(QStringLiteral("text"));
+    lines->setAccessibleName(text);  // read by accessibility tools and the screen map
     const int linesHeight = int(layout_.lines.size()) * layout_.lineHeight;
     if (layout_.textScrolls) {
         auto* scroller = new QScrollArea(this);
