@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFont>
-#include <QRegularExpression>
 #include <QSocketNotifier>
 #include <cstdio>
 #include <cstring>
@@ -55,24 +54,6 @@ bool hasDisplay() {
 
 }  // namespace
 
-// Served over VNC, the home screen holds its port; a program started from it (Quorin, on a tap)
-// is served on the next one, so both screens can be viewed.
-static void moveChildrenToNextVncPort() {
-    QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
-    if (!platform.startsWith(QStringLiteral("vnc"))) return;
-    static const QRegularExpression port(QStringLiteral("port=(\\d+)"));
-    auto m = port.match(platform);
-    int next = (m.hasMatch() ? m.captured(1).toInt() : 5900) + 1;
-    if (m.hasMatch()) {
-        platform.replace(m.capturedStart(0), m.capturedLength(0),
-                         QStringLiteral("port=%1").arg(next));
-    } else {
-        platform += QStringLiteral(":port=%1").arg(next);
-    }
-    qputenv("QT_QPA_PLATFORM", platform.toUtf8());
-    std::fprintf(stderr, "Quorin started from here is served on VNC port %d\n", next);
-}
-
 int main(int argc, char** argv) {
     shell::ensurePrivateRuntimeDir();
     const bool reporting =
@@ -92,7 +73,6 @@ int main(int argc, char** argv) {
     quitOnTerminate(app);
     childprograms::adoptDescendants();
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { childprograms::endAll(); });
-    moveChildrenToNextVncPort();
     QApplication::setApplicationName(QStringLiteral("today-host"));
     QFont font(QStringLiteral("NanumGothic"));
     font.setPixelSize(12);
