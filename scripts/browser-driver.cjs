@@ -177,8 +177,18 @@ class Driver {
 
   // Taps the field beside `label` and types `text` into it.
   async fill(label, text) {
-    await this.tap(this.beside(label), 'the field ' + label);
+    await this.tapField(this.beside(label), 'the field ' + label);
     await this.type(text);
+  }
+
+  // Taps an edit. One of the program's edit class raises the input panel by itself: that is
+  // waited for, since a tap on the panel's button meanwhile would lower it again.
+  async tapField(match, what) {
+    const e = await this.tap(match, what);
+    if (e.cls === 'ui::FramedEdit' && e.enabled !== false) {
+      await this.waitFor((k) => k.kind === 'key', 'the input panel raised by ' + what);
+    }
+    return e;
   }
 
   // Ticks the check box of the row `label` (at the row's left end) unless it is ticked.
@@ -192,7 +202,7 @@ class Driver {
 
   // Empties the edit that `match` finds with the panel's Backspace.
   async clear(match, what) {
-    const e = await this.tap(match, what);
+    const e = await this.tapField(match, what);
     await this.panelUp();
     for (let i = 0; i < [...e.label].length; ++i) await this.tapEntry(this.key('←'));
   }
