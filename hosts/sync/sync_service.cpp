@@ -19,6 +19,7 @@ namespace {
 
 constexpr char16_t kObjectType[] = u"Quorin";
 constexpr size_t kMaxRecords = 4999;  // what the backup file holds
+constexpr char kStateUnsaved[] = "quorin-sync: the synchronisation state cannot be saved\n";
 
 RecordKey keyOf(const RecordImage& r) {
     return {r.kind, r.id};
@@ -56,16 +57,14 @@ bool lockRoots(const Paths& paths, bool makeDesktop, RootLocks& locks, std::ostr
 
 // The backup file the desktop's settings name. Looking for it writes nothing: a desktop without
 // a registry yet has the default file.
-std::filesystem::path backupFile() {
-    std::error_code ec;
-    if (!std::filesystem::exists(devfs::desktopRegistryFile(), ec))
-        return desk::hostPath(desk::kDefaultQuorinFile);
-    return desk::hostPath(desk::backupFilePath(desk::readDeviceSettings()));
-}
-
 bool present(const std::filesystem::path& path) {
     std::error_code ec;
     return std::filesystem::exists(path, ec);
+}
+
+std::filesystem::path backupFile() {
+    if (!present(devfs::desktopRegistryFile())) return desk::hostPath(desk::kDefaultQuorinFile);
+    return desk::hostPath(desk::backupFilePath(desk::readDeviceSettings()));
 }
 
 // ---- What the two sides hold --------------------------------------------------------------------
@@ -109,6 +108,8 @@ public:
         const auto i = index.find(id);
         return i == index.end() ? nullptr : &items[i->second];
     }
+    // The item's record, read once; null when it cannot be read.
+    const RecordImage* packet(const Item& i);
 
     std::vector<CEOID> all;             // the handheld's objects, in its order
     std::set<CEOID> changed;            // changed since the last backup
@@ -120,12 +121,22 @@ public:
     // Entries of objects still on the handheld whose item another handheld's backup deleted:
     // kept, so that such an object is sent again only once it changes.
     ObjectMap gone;
-    std::map<uint32_t, RecordImage> packets;  // the items read while looking
 
 private:
     Session& s_;
     std::vector<CEOID> sorted_;
+    std::map<uint32_t, RecordImage> packets_;  // the items read so far
 };
+
+const RecordImage* Look::packet(const Item& i) {
+    auto p = packets_.find(i.id);
+    if (p == packets_.end()) {
+        RecordImage r;
+        if (!s_.deskPacket(i.handle, r)) return nullptr;
+        p = packets_.emplace(i.id, r).first;
+    }
+    return &p->second;
+}
 
 Look::Result Look::take(ObjectMap known) {
     if (!s_.deviceObjects(all, changed)) return Result::DeviceUnreadable;
@@ -140,15 +151,6 @@ Look::Result Look::take(ObjectMap known) {
         index[id] = items.size();
         items.push_back({h, id, std::move(b)});
     }
-    const auto read = [&](const Item& i) -> const RecordImage* {
-        auto p = packets.find(i.id);
-        if (p == packets.end()) {
-            RecordImage r;
-            if (!s_.deskPacket(i.handle, r)) return nullptr;
-            p = packets.emplace(i.id, r).first;
-        }
-        return &p->second;
-    };
     std::map<uint32_t, RecordKey> keyOfItem;
     for (auto& [oid, e] : known) {
         const Item* i = item(itemIdOf(e.item));
@@ -157,7 +159,7 @@ Look::Result Look::take(ObjectMap known) {
             continue;
         }
         if (i->bytes != e.item || !e.keyKnown) {
-            const RecordImage* r = read(*i);
+            const RecordImage* r = packet(*i);
             if (!r || (e.keyKnown && keyOf(*r) != e.key)) continue;  // another record now
             e.item = i->bytes;
             e.key = keyOf(*r);
@@ -171,7 +173,7 @@ Look::Result Look::take(ObjectMap known) {
         RecordKey key;
         if (const auto m = keyOfItem.find(items[k].id); m != keyOfItem.end()) {
             key = m->second;
-        } else if (const RecordImage* r = read(items[k])) {
+        } else if (const RecordImage* r = packet(items[k])) {
             key = keyOf(*r);
         } else {
             continue;
@@ -232,17 +234,6 @@ void countPlan(const BackupPlan& plan, Counts& counts) {
     counts.deleted = int(plan.removals.size());
 }
 
-// Runs `body` with the run's roots held and its session open; 1 when either cannot be had.
-template <typename Body>
-int inRun(const Paths& paths, bool makeDesktop, Session::Desktop desktop, bool needDevice,
-          std::ostream& err, Body&& body) {
-    RootLocks locks;
-    if (!lockRoots(paths, makeDesktop, locks, err)) return 1;
-    Session s;
-    if (!s.open(paths, err, needDevice, desktop)) return 1;
-    return body(s);
-}
-
 }  // namespace
 
 int status(const Paths& paths, Counts& counts, std::ostream& err) {
@@ -266,125 +257,126 @@ int status(const Paths& paths, Counts& counts, std::ostream& err) {
 }
 
 int backup(const Paths& paths, Counts& counts, std::ostream& err) {
-    return inRun(paths, true, Session::Desktop::Open, true, err, [&](Session& s) {
-        const Identity device = deviceIdentity(true);
-        auto state = SyncState::open(true);
-        if (device.empty() || !state) {
-            err << "quorin-sync: the synchronisation state cannot be saved\n";
-            return 1;
-        }
-        const ObjectMap known = state->map(device);
-        Look look(s);
-        if (lookFailed(look.take(known), err)) return 1;
-        const BackupPlan plan = planBackup(s, look);
-        IReplStore* store = s.store();
+    RootLocks locks;
+    if (!lockRoots(paths, true, locks, err)) return 1;
+    Session s;
+    if (!s.open(paths, err)) return 1;
+    const Identity device = deviceIdentity(true);
+    auto state = SyncState::open(true);
+    if (device.empty() || !state) {
+        err << kStateUnsaved;
+        return 1;
+    }
+    const ObjectMap known = state->map(device);
+    Look look(s);
+    if (lookFailed(look.take(known), err)) return 1;
+    const BackupPlan plan = planBackup(s, look);
+    IReplStore* store = s.store();
 
-        // Items that a backup of this handheld wrote and did not get to map (it was killed)
-        // go when no record claims them; items that were there before it began, or that
-        // another handheld's map names, stay.
-        uint32_t highest = 0;
-        for (const Item& i : look.items) highest = std::max(highest, i.id);
-        const std::optional<uint32_t> unfinished = state->unfinished(device);
-        if (!unfinished && !state->setUnfinished(device, highest)) {
-            err << "quorin-sync: the synchronisation state cannot be saved\n";
-            return 1;
-        }
-        std::set<uint32_t> claimed = state->itemsOfOthers(device);
-        for (const auto& [oid, e] : look.map) claimed.insert(itemIdOf(e.item));
-        for (const Send& send : plan.sends)
-            if (send.target) claimed.insert(send.target->id);
-        std::vector<const Item*> strays;
-        if (unfinished)
-            for (const Item& i : look.items)
-                if (i.id > *unfinished && !claimed.count(i.id)) strays.push_back(&i);
+    // Items that a backup of this handheld wrote and did not get to map (it was killed)
+    // go when no record claims them; items that were there before it began, or that
+    // another handheld's map names, stay.
+    uint32_t highest = 0;
+    for (const Item& i : look.items) highest = std::max(highest, i.id);
+    const std::optional<uint32_t> unfinished = state->unfinished(device);
+    if (!unfinished && !state->setUnfinished(device, highest)) {
+        err << kStateUnsaved;
+        return 1;
+    }
+    std::set<uint32_t> claimed = state->itemsOfOthers(device);
+    for (const auto& [oid, e] : look.map) claimed.insert(itemIdOf(e.item));
+    for (const Send& send : plan.sends)
+        if (send.target) claimed.insert(send.target->id);
+    std::vector<const Item*> strays;
+    if (unfinished)
+        for (const Item& i : look.items)
+            if (i.id > *unfinished && !claimed.count(i.id)) strays.push_back(&i);
 
-        ObjectMap map = look.map;
-        map.insert(look.gone.begin(), look.gone.end());  // replaced below for what is sent
-        size_t held = look.items.size();
-        int full = 0, failed = plan.unreadable;
-        bool damaged = false;
-        std::set<uint32_t> deletedItems;
-        // Deletions first, so that a full file takes new records in the run that frees room.
-        const auto remove = [&](const Item* i) {
-            const HRESULT hr = s.deskDelete(i->handle);
-            if (hr == S_OK) --held;
-            if (hr == S_OK || hr == E_FILE_NOT_FOUND) deletedItems.insert(i->id);
-            return hr == S_OK || hr == E_FILE_NOT_FOUND;
-        };
-        for (const Item* i : strays)
-            if (!remove(i)) ++failed;
-        for (const auto& [oid, i] : plan.removals) {
-            if (remove(i)) {
-                map.erase(oid);
-                ++counts.deleted;
-            } else {
-                ++failed;
-            }
+    ObjectMap map = look.map;
+    map.insert(look.gone.begin(), look.gone.end());  // replaced below for what is sent
+    size_t held = look.items.size();
+    int full = 0, failed = plan.unreadable;
+    bool damaged = false;
+    std::set<uint32_t> deletedItems;
+    // Deletions first, so that a full file takes new records in the run that frees room.
+    const auto remove = [&](const Item* i) {
+        const HRESULT hr = s.deskDelete(i->handle);
+        if (hr == S_OK) --held;
+        if (hr == S_OK || hr == E_FILE_NOT_FOUND) deletedItems.insert(i->id);
+        return hr == S_OK || hr == E_FILE_NOT_FOUND;
+    };
+    for (const Item* i : strays)
+        if (!remove(i)) ++failed;
+    for (const auto& [oid, i] : plan.removals) {
+        if (remove(i)) {
+            map.erase(oid);
+            ++counts.deleted;
+        } else {
+            ++failed;
         }
-        std::vector<CEOID> sent;
-        for (const Send& send : plan.sends) {
-            if (!send.target && held >= kMaxRecords) {
-                ++full;  // stays marked, for when there is room
-                continue;
-            }
-            const HREPLITEM written =
-                s.deskWrite(send.packet, send.target ? send.target->handle : nullptr);
-            if (!written) {
-                // A refused write in a file with room: the file went wrong under the run.
-                std::vector<HREPLITEM> probe;
-                if (!s.deskItems(probe)) {
-                    damaged = true;
-                    break;
-                }
-                for (HREPLITEM h : probe) store->FreeObject(h);
-                ++failed;
-                continue;
-            }
-            ++(send.target ? counts.changed : counts.added);
-            if (!send.target) ++held;
-            map[send.oid] = {s.toBytes(written), keyOf(send.packet), true, false};
-            if (!send.target) store->FreeObject(written);
-            sent.push_back(send.oid);
+    }
+    std::vector<CEOID> sent;
+    for (const Send& send : plan.sends) {
+        if (!send.target && held >= kMaxRecords) {
+            ++full;  // stays marked, for when there is room
+            continue;
         }
-        if (damaged) {
-            // What was written stays in the file; the handheld keeps its marks, so that the
-            // next backup into a sound file sends all of it again.
-            err << kDamagedFileMessage;
+        const HREPLITEM written =
+            s.deskWrite(send.packet, send.target ? send.target->handle : nullptr);
+        if (!written) {
+            // A refused write in a file with room: the file went wrong under the run.
+            std::vector<HREPLITEM> probe;
+            if (!s.deskItems(probe)) {
+                damaged = true;
+                break;
+            }
+            for (HREPLITEM h : probe) store->FreeObject(h);
+            ++failed;
+            continue;
+        }
+        ++(send.target ? counts.changed : counts.added);
+        if (!send.target) ++held;
+        map[send.oid] = {s.toBytes(written), keyOf(send.packet), true, false};
+        if (!send.target) store->FreeObject(written);
+        sent.push_back(send.oid);
+    }
+    if (damaged) {
+        // What was written stays in the file; the handheld keeps its marks, so that the
+        // next backup into a sound file sends all of it again.
+        err << kDamagedFileMessage;
+        return 1;
+    }
+    // A first backup offers to remove what the file holds twice; the map forgets the
+    // removed items, so that their objects are matched again next time.
+    if (known.empty()) {
+        s.notify().collectDeletions(store);
+        store->RemoveDuplicates(kObjectType, 0);
+        const std::set<uint32_t> removed = s.notify().takeDeletions();
+        std::erase_if(map, [&](const auto& e) { return removed.count(itemIdOf(e.second.item)); });
+    }
+    // The file is on disk before the map names its items, and the map before the handheld
+    // forgets its changes: an interruption anywhere is made good by the next backup.
+    look.release();
+    s.releaseStore();
+    if (!state->saveMap(device, map) || !state->markGone(device, deletedItems) ||
+        !state->clearUnfinished(device)) {
+        err << kStateUnsaved;
+        return 1;
+    }
+    if (!sent.empty()) {
+        s.batch(SDR_BEGIN_BATCH);
+        for (CEOID oid : sent) s.clearChange(oid);
+        if (!s.batch(SDR_COMMIT_BATCH)) {
+            err << "quorin-sync: the handheld's change marks cannot be cleared\n";
             return 1;
         }
-        // A first backup offers to remove what the file holds twice; the map forgets the
-        // removed items, so that their objects are matched again next time.
-        if (known.empty()) {
-            s.notify().collectDeletions(store);
-            store->RemoveDuplicates(kObjectType, 0);
-            const std::set<uint32_t> removed = s.notify().takeDeletions();
-            std::erase_if(map,
-                          [&](const auto& e) { return removed.count(itemIdOf(e.second.item)); });
-        }
-        // The file is on disk before the map names its items, and the map before the handheld
-        // forgets its changes: an interruption anywhere is made good by the next backup.
-        look.release();
-        s.releaseStore();
-        if (!state->saveMap(device, map) || !state->markGone(device, deletedItems) ||
-            !state->clearUnfinished(device)) {
-            err << "quorin-sync: the synchronisation state cannot be saved\n";
-            return 1;
-        }
-        if (!sent.empty()) {
-            s.batch(SDR_BEGIN_BATCH);
-            for (CEOID oid : sent) s.clearChange(oid);
-            if (!s.batch(SDR_COMMIT_BATCH)) {
-                err << "quorin-sync: the handheld's change marks cannot be cleared\n";
-                return 1;
-            }
-        }
-        s.endSync();
-        if (full)
-            err << "quorin-sync: " << full << " record(s) could not be backed up: the backup file"
-                << " holds at most 4999 records\n";
-        if (failed) err << "quorin-sync: " << failed << " record(s) could not be backed up\n";
-        return full || failed ? 1 : 0;
-    });
+    }
+    s.endSync();
+    if (full)
+        err << "quorin-sync: " << full << " record(s) could not be backed up: the backup file"
+            << " holds at most 4999 records\n";
+    if (failed) err << "quorin-sync: " << failed << " record(s) could not be backed up\n";
+    return full || failed ? 1 : 0;
 }
 
 int restore(const Paths& paths, Counts& counts, std::ostream& err) {
@@ -399,7 +391,7 @@ int restore(const Paths& paths, Counts& counts, std::ostream& err) {
     const Identity device = deviceIdentity(true);
     auto state = SyncState::open(true);
     if (device.empty() || !state) {
-        err << "quorin-sync: the synchronisation state cannot be saved\n";
+        err << kStateUnsaved;
         return 1;
     }
     Look look(s);
@@ -429,14 +421,12 @@ int restore(const Paths& paths, Counts& counts, std::ostream& err) {
     for (size_t k = 0; k < look.items.size(); ++k) {
         const Item& item = look.items[k];
         if (!store->IsItemReplicated(nullptr, item.handle)) continue;
-        RecordImage r;
-        const auto known = look.packets.find(item.id);
-        if (known != look.packets.end()) {
-            r = known->second;
-        } else if (!s.deskPacket(item.handle, r)) {
+        const RecordImage* packet = look.packet(item);
+        if (!packet) {
             ++failed;
             continue;
         }
+        RecordImage r = *packet;  // the handheld provider writes from its own copy
         // Of the items holding one record, the later in the file is the one restored.
         if (const auto later = look.byKey.find(keyOf(r));
             later != look.byKey.end() && later->second != k)
@@ -459,7 +449,7 @@ int restore(const Paths& paths, Counts& counts, std::ostream& err) {
     look.release();
     s.releaseStore();
     if (!state->saveMap(device, map)) {
-        err << "quorin-sync: the synchronisation state cannot be saved\n";
+        err << kStateUnsaved;
         return 1;
     }
     s.endSync();
@@ -474,13 +464,14 @@ int restore(const Paths& paths, Counts& counts, std::ostream& err) {
 }
 
 int options(const Paths& paths, std::ostream& err) {
+    RootLocks locks;
+    if (!lockRoots(paths, true, locks, err)) return 1;
     // The handheld need not be there: the dialog then says it is not connected.
-    return inRun(paths, true, Session::Desktop::Open, false, err, [&](Session& s) {
-        const HRESULT hr = s.store()->ActivateDialog(0, nullptr, nullptr, nullptr);
-        if (hr == RERR_STORE_REPLACE)
-            err << "quorin-sync: the new backup file is used from now on\n";
-        return 0;
-    });
+    Session s;
+    if (!s.open(paths, err, false)) return 1;
+    const HRESULT hr = s.store()->ActivateDialog(0, nullptr, nullptr, nullptr);
+    if (hr == RERR_STORE_REPLACE) err << "quorin-sync: the new backup file is used from now on\n";
+    return 0;
 }
 
 }  // namespace quorinsync

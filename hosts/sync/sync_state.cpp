@@ -127,12 +127,23 @@ bool SyncState::saveMap(const Identity& device, const ObjectMap& map) {
     return true;
 }
 
+std::vector<std::u16string> SyncState::otherMaps(const Identity& device) const {
+    std::vector<std::u16string> names;
+    const std::u16string own = kMapPrefix + hex(device);
+    for (const std::u16string& name : key_.valueNames())
+        if (name.rfind(kMapPrefix, 0) == 0 && name != own) names.push_back(name);
+    return names;
+}
+
+bool SyncState::legacyMarkBelongsTo(const Identity& device) const {
+    // An earlier version's mark goes with its map, or with the handheld at hand without one.
+    return !key_.query(kLegacyMap) || legacyBelongsTo(device);
+}
+
 bool SyncState::markGone(const Identity& device, const std::set<uint32_t>& itemIds) {
     if (itemIds.empty()) return true;
     bool ok = true;
-    const std::u16string own = kMapPrefix + hex(device);
-    for (const std::u16string& name : key_.valueNames()) {
-        if (name.rfind(kMapPrefix, 0) != 0 || name == own) continue;
+    for (const std::u16string& name : otherMaps(device)) {
         const auto v = key_.query(name);
         if (!v) continue;
         ObjectMap other = parse(v->data, kEntry);
@@ -150,22 +161,18 @@ bool SyncState::markGone(const Identity& device, const std::set<uint32_t>& itemI
 
 std::set<uint32_t> SyncState::itemsOfOthers(const Identity& device) const {
     std::set<uint32_t> ids;
-    const std::u16string own = kMapPrefix + hex(device);
-    for (const std::u16string& name : key_.valueNames()) {
-        const bool legacy = name == kLegacyMap && !legacyBelongsTo(device);
-        if (!legacy && (name.rfind(kMapPrefix, 0) != 0 || name == own)) continue;
+    const auto collect = [&](const std::u16string& name, size_t entry) {
         if (const auto v = key_.query(name))
-            for (const auto& [oid, e] : parse(v->data, legacy ? kLegacyEntry : kEntry))
-                ids.insert(itemIdOf(e.item));
-    }
+            for (const auto& [oid, e] : parse(v->data, entry)) ids.insert(itemIdOf(e.item));
+    };
+    for (const std::u16string& name : otherMaps(device)) collect(name, kEntry);
+    if (key_.query(kLegacyMap) && !legacyBelongsTo(device)) collect(kLegacyMap, kLegacyEntry);
     return ids;
 }
 
 std::optional<uint32_t> SyncState::unfinished(const Identity& device) const {
     if (auto v = key_.queryDword(kUnfinishedPrefix + hex(device))) return v;
-    // An earlier version's mark goes with its map, or with the handheld at hand without one.
-    const bool ours = !key_.query(kLegacyMap) || legacyBelongsTo(device);
-    return ours ? key_.queryDword(kLegacyUnfinished) : std::nullopt;
+    return legacyMarkBelongsTo(device) ? key_.queryDword(kLegacyUnfinished) : std::nullopt;
 }
 
 bool SyncState::setUnfinished(const Identity& device, uint32_t highest) {
@@ -174,8 +181,7 @@ bool SyncState::setUnfinished(const Identity& device, uint32_t highest) {
 
 bool SyncState::clearUnfinished(const Identity& device) {
     key_.remove(kUnfinishedPrefix + hex(device));
-    if (key_.queryDword(kLegacyUnfinished) && (!key_.query(kLegacyMap) || legacyBelongsTo(device)))
-        key_.remove(kLegacyUnfinished);
+    if (legacyMarkBelongsTo(device)) key_.remove(kLegacyUnfinished);
     return !key_.queryDword(kUnfinishedPrefix + hex(device));
 }
 

@@ -65,6 +65,9 @@ public:
 private:
     explicit SyncState(reg::Key key) : key_(std::move(key)) {}
     bool legacyBelongsTo(const Identity& device) const;
+    bool legacyMarkBelongsTo(const Identity& device) const;
+    // The names of the other handhelds' maps.
+    std::vector<std::u16string> otherMaps(const Identity& device) const;
     reg::Key key_;
 };
 
