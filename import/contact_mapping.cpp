@@ -42,7 +42,7 @@ RecordImage personOf(const pim::ContactFields& c, cedb::FileTime stamp) {
     // A group list too long for its field keeps the whole names that fit: half a name would
     // be a group of its own.
     std::u16string groups = withoutSemicolons(c.categories, kSemicolonInGroup);
-    const size_t room = std::size(r.groups) - 1;
+    const size_t room = size_t(fieldLimit(PropGroups));
     if (groups.size() > room) {
         const size_t joiner = groups.rfind(u", ", room);
         groups.resize(joiner == std::u16string::npos ? 0 : joiner);

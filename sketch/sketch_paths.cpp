@@ -54,7 +54,7 @@ SketchFormat SaveFormatOf(const QString& path) {
 }
 
 int MaxSketchFileName() {
-    return int(std::size(RecordImage{}.sketchName)) - 1;
+    return fieldLimit(PropSketchName);
 }
 
 QString SketchNameProblem(const QString& name, const QString& extension) {

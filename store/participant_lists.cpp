@@ -14,16 +14,27 @@ std::u16string decimal(int32_t n) {
     return std::u16string(s.begin(), s.end());
 }
 
-std::vector<std::u16string> split(std::u16string_view text) {
-    std::vector<std::u16string> tokens;
+// Calls `visit` with each token of a list up to its "#" end, as a view into the list, until it
+// returns true; whether one did.
+template <typename Visit>
+bool visitTokens(std::u16string_view text, Visit&& visit) {
     while (!text.empty()) {
         const size_t semi = text.find(u';');
         const std::u16string_view token = text.substr(0, semi);
-        if (token == u"#") break;
-        tokens.emplace_back(token);
-        if (semi == std::u16string_view::npos) break;
+        if (token == u"#") return false;
+        if (visit(token)) return true;
+        if (semi == std::u16string_view::npos) return false;
         text.remove_prefix(semi + 1);
     }
+    return false;
+}
+
+std::vector<std::u16string> split(std::u16string_view text) {
+    std::vector<std::u16string> tokens;
+    visitTokens(text, [&](std::u16string_view token) {
+        tokens.emplace_back(token);
+        return false;
+    });
     return tokens;
 }
 
@@ -44,9 +55,9 @@ std::optional<ParticipantLists> buildParticipantLists(std::span<const Participan
     }
     lists.ids += kEnd;
     // Each text must fit its field with the terminator.
-    constexpr size_t idsCapacity = sizeof(RecordImage::participantIds) / sizeof(char16_t);
-    constexpr size_t namesCapacity = sizeof(RecordImage::participantNames) / sizeof(char16_t);
-    if (lists.ids.size() >= idsCapacity || lists.names.size() >= namesCapacity) return std::nullopt;
+    if (lists.ids.size() > size_t(fieldLimit(PropParticipantIds)) ||
+        lists.names.size() > size_t(fieldLimit(PropParticipantNames)))
+        return std::nullopt;
     return lists;
 }
 
@@ -76,15 +87,12 @@ std::optional<int32_t> participantId(std::u16string_view token) {
     return int32_t(value);
 }
 
+// Both run once per record of a walk: they read the list in place, without copying tokens.
 bool takesPart(std::u16string_view ids, int32_t personId) {
-    for (const std::u16string& token : splitIdList(ids)) {
-        if (participantId(token) == personId) return true;
-    }
-    return false;
+    return visitTokens(ids,
+                       [&](std::u16string_view token) { return participantId(token) == personId; });
 }
 
 std::optional<int32_t> firstParticipant(std::u16string_view ids) {
-    const std::vector<std::u16string> tokens = splitIdList(ids);
-    if (tokens.empty()) return std::nullopt;
-    return participantId(tokens.front());
+    return participantId(ids.substr(0, ids.find(u';')));  // "#" and "" name nobody
 }
