@@ -50,22 +50,34 @@ bool isUtf8(std::string_view bytes) {
     return g_utf8_validate(bytes.data(), gssize(bytes.size()), nullptr);
 }
 
+bool namesUtf8(std::string_view charset) {
+    return equalsNoCase(charset, "UTF-8") || equalsNoCase(charset, "UTF8");
+}
+
+// `bytes` as UTF-8, read in the first of `charsets` in which every byte of them is text.
+std::optional<std::string> decodeFirst(std::string_view bytes,
+                                       const std::vector<std::string>& charsets) {
+    for (const std::string& charset : charsets) {
+        if (namesUtf8(charset)) {
+            if (isUtf8(bytes)) return std::string(bytes);
+        } else if (std::optional<std::string> text = decode(bytes, charset.c_str())) {
+            return text;
+        }
+    }
+    return std::nullopt;
+}
+
 // A value as a one-line device text. EVCard has applied quoted-printable and the CHARSET the
 // value names (the reader gives a quoted-printable value without one its card's); what is
 // still not UTF-8 is read as the handheld's code page where every byte of it decodes, and is
 // otherwise no text: `undecodable` is set and the card is not imported.
 std::u16string deviceText(const char* value, bool& undecodable) {
     if (!value) return {};
-    std::string_view raw(value);
-    std::optional<std::string> utf8;
-    if (isUtf8(raw)) {
-        utf8 = std::string(raw);
-    } else {
-        utf8 = decode(raw, "CP949");
-        if (!utf8) {
-            undecodable = true;
-            return {};
-        }
+    static const std::vector<std::string> kUndeclared{"UTF-8", "CP949"};
+    const std::optional<std::string> utf8 = decodeFirst(value, kUndeclared);
+    if (!utf8) {
+        undecodable = true;
+        return {};
     }
     std::u16string text = devfs::fromUtf8(*utf8);
     for (char16_t& c : text)
@@ -304,10 +316,6 @@ std::string charsetOf(std::string_view line) {
     return name;
 }
 
-bool namesUtf8(std::string_view charset) {
-    return equalsNoCase(charset, "UTF-8") || equalsNoCase(charset, "UTF8");
-}
-
 // A charset that reads the card's own syntax as it stands: known to the converter and agreeing
 // with ASCII, as the code pages cards are written in do (UTF-16, say, does not).
 bool usableCharset(const std::string& charset) {
@@ -315,19 +323,6 @@ bool usableCharset(const std::string& charset) {
     if (namesUtf8(charset)) return true;
     static constexpr std::string_view kProbe = "AZaz09:;=, ";
     return decode(kProbe, charset.c_str()) == std::string(kProbe);
-}
-
-// `bytes` as UTF-8, read in the first of `charsets` in which every byte of them is text.
-std::optional<std::string> decodeFirst(std::string_view bytes,
-                                       const std::vector<std::string>& charsets) {
-    for (const std::string& charset : charsets) {
-        if (namesUtf8(charset)) {
-            if (isUtf8(bytes)) return std::string(bytes);
-        } else if (std::optional<std::string> text = decode(bytes, charset.c_str())) {
-            return text;
-        }
-    }
-    return std::nullopt;
 }
 
 bool hasEightBitBytes(std::string_view bytes) {
@@ -342,23 +337,30 @@ bool hasEightBitBytes(std::string_view bytes) {
 // page (CP949), each only where every byte decodes; a quoted-printable value that names none
 // is given the card's, for the library to apply.
 bool cardAsUtf8(std::vector<Property>& properties) {
-    std::vector<std::string> undeclared;
+    // The usable charsets the card names, first first; each name is tried on the converter once.
+    std::vector<std::string> named;
+    const auto isNamed = [&](std::string_view charset) {
+        return std::any_of(named.begin(), named.end(),
+                           [&](const std::string& n) { return equalsNoCase(n, charset); });
+    };
+    std::vector<std::string> charsets;  // each property's, worked out once
+    charsets.reserve(properties.size());
     for (const Property& p : properties) {
-        std::string charset = charsetOf(p.line);
-        if (usableCharset(charset) &&
-            std::none_of(undeclared.begin(), undeclared.end(),
-                         [&](const std::string& c) { return equalsNoCase(c, charset); }))
-            undeclared.push_back(std::move(charset));
+        charsets.push_back(charsetOf(p.line));
+        if (!isNamed(charsets.back()) && usableCharset(charsets.back()))
+            named.push_back(charsets.back());
     }
-    const std::string cardCharset = undeclared.empty() ? std::string() : undeclared.front();
+    const std::string cardCharset = named.empty() ? std::string() : named.front();
+    std::vector<std::string> undeclared = named;
     undeclared.push_back("UTF-8");
     undeclared.push_back("CP949");
 
-    for (Property& p : properties) {
-        const std::string own = charsetOf(p.line);
+    for (size_t i = 0; i < properties.size(); ++i) {
+        Property& p = properties[i];
+        const std::string& own = charsets[i];
         if (hasEightBitBytes(p.line)) {
             std::vector<std::string> order = undeclared;
-            if (usableCharset(own)) order.insert(order.begin(), own);
+            if (isNamed(own)) order.insert(order.begin(), own);
             std::optional<std::string> text = decodeFirst(p.line, order);
             if (!text) return false;
             p.line = std::move(*text);
@@ -502,7 +504,7 @@ VCardFile readVCards(std::string_view bytes) {
         if (!inCard) continue;
         if (equalsNoCase(bare, "END:VCARD")) {
             // A soft line break on the last value has no line to join: END still ends the card.
-            if (qpContinues && !dropping) endSoftBreak();
+            if (qpContinues) endSoftBreak();
             finish();
             continue;
         }
@@ -518,20 +520,15 @@ VCardFile readVCards(std::string_view bytes) {
             if (!piece.empty() && (piece[0] == ' ' || piece[0] == '\t')) piece.remove_prefix(1);
             properties.back().line += piece;
         } else {
-            const std::string_view content = trimmed(line);
-            dropping = !wellFormedName(content);
-            if (dropping) {
-                qpContinues = false;
-                continue;
-            }
-            std::string head(content.substr(0, content.find(':')));
+            dropping = !wellFormedName(bare);
+            if (dropping) continue;
+            std::string head(bare.substr(0, bare.find(':')));
             for (char& ch : head) ch = char(std::toupper(static_cast<unsigned char>(ch)));
             properties.push_back(
                 {std::string(line), head.find("QUOTED-PRINTABLE") != std::string::npos});
         }
-        const std::string_view content = trimmed(line);
-        qpContinues = !dropping && !properties.empty() && properties.back().quotedPrintable &&
-                      !content.empty() && content.back() == '=';
+        // Here the line went onto a property of the card: does that value go on?
+        qpContinues = properties.back().quotedPrintable && bare.ends_with('=');
     }
     if (inCard) ++file.unreadable;
     return file;
