@@ -1,6 +1,5 @@
 #include "sketch/dib_image.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QPainter>
@@ -87,14 +86,12 @@ class FileSource : public ByteSource {
 public:
     explicit FileSource(const std::filesystem::path& path) {
         // Only a regular file: a named pipe called *.bmp would hold the program at the open.
-        const int fd = devfs::openRegularFile(path);
+        const int fd = devfs::openRegularFile(path, &size_);
         if (fd < 0) return;
-        struct stat st {};
-        if (::fstat(fd, &st) != 0 || !(file_ = ::fdopen(fd, "rb"))) {
+        if (!(file_ = ::fdopen(fd, "rb"))) {
             ::close(fd);
-            return;
+            size_ = 0;
         }
-        size_ = uint64_t(st.st_size);
     }
     ~FileSource() override {
         if (file_) std::fclose(file_);

@@ -262,7 +262,7 @@ bool createFolder(const std::u16string& deviceFolder) {
     return fs::is_directory(host, ec);
 }
 
-int openRegularFile(const fs::path& hostPath) {
+int openRegularFile(const fs::path& hostPath, uint64_t* size) {
     // Without O_NONBLOCK the open itself waits for a writer of a named pipe.
     const int fd = ::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return -1;
@@ -274,6 +274,7 @@ int openRegularFile(const fs::path& hostPath) {
     }
     // Reads of a regular file never wait; the flag goes only so that the file reads as usual.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (size) *size = uint64_t(st.st_size);
     return fd;
 }
 

@@ -2,6 +2,7 @@
 // and are mapped into the device root here; nothing else knows where the root is.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -38,7 +39,8 @@ bool createFolder(const std::u16string& deviceFolder);
 // Opens a host file for reading and returns its descriptor, or -1. Only a regular file opens:
 // a named pipe would block the caller until something writes to it, and a device or a folder
 // is no file to read, so they fail at once (errno EINVAL) as a missing file does.
-int openRegularFile(const std::filesystem::path& hostPath);
+// `size`, when given, gets the file's size.
+int openRegularFile(const std::filesystem::path& hostPath, uint64_t* size = nullptr);
 // The longest file name, in bytes, that the host takes in `hostFolder` (or, while the folder
 // does not exist yet, in its nearest existing parent); 255 when the host cannot tell.
 size_t maxNameBytes(const std::filesystem::path& hostFolder);

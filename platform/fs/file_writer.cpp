@@ -41,18 +41,16 @@ FileWriter::FileWriter(const std::filesystem::path& target) : target_(target) {
         fail(ENOENT);
         return;
     }
-    // mkstemp gives a name no other writer uses at the same time. The temporary name is the
-    // target's with a dot before and a suffix after; a target whose name already takes all the
-    // folder allows is named in it by as much of its name as fits, so that every name the
-    // folder takes can be written.
+    // mkstemp gives a name no other writer uses at the same time. The temporary name is a dot,
+    // the beginning of the target's name (whole characters, only to tell whose file it is: kept
+    // short, so that it fits beside every name the folder takes) and a suffix.
     static constexpr std::string_view kSuffix = ".XXXXXX";
+    static constexpr size_t kKept = 32;
     std::string name = target.filename().string();
-    const size_t limit = maxNameBytes(target.parent_path());
-    const size_t room = limit > kSuffix.size() + 2 ? limit - 1 - kSuffix.size() : 1;
-    if (name.size() > room) {
-        size_t cut = room;
+    if (name.size() > kKept) {
+        size_t cut = kKept;
         while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
-        name.resize(cut);  // whole characters only
+        name.resize(cut);
     }
     std::string pattern = (target.parent_path() / ("." + name + std::string(kSuffix))).string();
     fd_ = ::mkstemp(pattern.data());

@@ -1,13 +1,9 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
 #include <fstream>
-#include <thread>
 
 #include "device_root.h"
 #include "fs/devfs.h"
@@ -137,18 +133,11 @@ TEST_F(DevFsTest, AFileNamedToTheHostsLimitIsWrittenWholeAndOnlyRegularFilesOpen
     const fs::path pipe = dir / "pipe.jpg";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
     fs::create_directories(dir / "folder.bmp");
-    std::atomic<bool> done{false}, fired{false};
-    std::thread watchdog([&] {
-        for (int i = 0; i < 100 && !done; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        if (!done) fired = true, ::close(::open(pipe.c_str(), O_RDWR | O_NONBLOCK));
-    });
+    testsupport::PipeWatchdog watchdog({pipe});
     for (const fs::path& p : {pipe, dir / "folder.bmp", fs::path("/dev/zero"), dir / "none"}) {
         EXPECT_EQ(devfs::openRegularFile(p), -1) << p;
     }
-    done = true;
-    watchdog.join();
-    EXPECT_FALSE(fired) << "the open waited on the pipe";
+    EXPECT_FALSE(watchdog.stop()) << "the open waited on the pipe";
     const int fd = devfs::openRegularFile(dir / (name + ".jpg"));
     ASSERT_GE(fd, 0);
     char buffer[8];

@@ -1,6 +1,5 @@
 // The drawing dialog: tools, strokes at scroll positions, the text tool, LOAD and Save in each
 // format, names, and loads and saves that fail.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,9 +11,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
-#include <atomic>
-#include <chrono>
-#include <thread>
 
 #include "fs/devfs.h"
 #include "people/name_input_wnd.h"
@@ -378,21 +374,12 @@ TEST_F(SketchCanvas, EveryNameThePopupTakesIsSavedAndOneTooLongForTheHostIsRefus
 }
 
 TEST_F(SketchCanvas, ANamedPipeCalledLikeASketchIsNeitherListedNorWaitedOn) {
-    // Pipes named as sketches, and a watchdog that, should a reader wait on one, opens their
-    // other ends after a while and again until the test ends, so that it fails, not hangs.
+    // Pipes named as sketches, watched should a reader wait on one.
     std::filesystem::create_directories(sketchFile(""));
     const std::vector<std::filesystem::path> pipes = {sketchFile("x.jpg"), sketchFile("y.bmp")};
     for (const auto& pipe : pipes) ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
     ASSERT_EQ(sketch::WriteJpeg(sketchFile("a.jpg"), sketchtest::quarters(64, 48)).result, 1);
-    std::atomic<bool> done{false}, fired{false};
-    std::thread watchdog([&] {
-        for (int i = 0; i < 100 && !done; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        for (; !done; std::this_thread::sleep_for(std::chrono::milliseconds(50))) {
-            fired = true;
-            for (const auto& pipe : pipes) ::close(::open(pipe.c_str(), O_RDWR | O_NONBLOCK));
-        }
-    });
+    testsupport::PipeWatchdog watchdog(pipes);
 
     EXPECT_EQ(devfs::findFiles(sketch::SketchFolder().toStdU16String(), u"*.*"),
               std::vector<std::u16string>{u"a.jpg"});
@@ -407,9 +394,7 @@ TEST_F(SketchCanvas, ANamedPipeCalledLikeASketchIsNeitherListedNorWaitedOn) {
     EXPECT_EQ(sketch::ReadJpeg(sketchFile("x.jpg"), picture).result, -1);
     CDibImage dib;
     EXPECT_FALSE(dib.ReadBMP(sketchFile("y.bmp")));
-    done = true;
-    watchdog.join();
-    EXPECT_FALSE(fired) << "a reader waited on the pipe";
+    EXPECT_FALSE(watchdog.stop()) << "a reader waited on the pipe";
 }
 
 TEST_F(SketchCanvas, ANewSketchStartsFromTheBlankPictureOrWhite) {

@@ -1,9 +1,11 @@
 #include "device_root.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -51,8 +53,9 @@ TempRoots::~TempRoots() {
 }
 
 std::string runSelf(const std::string& environment, bool withErrors) {
-    std::string cmd = environment + " '" + std::filesystem::read_symlink("/proc/self/exe").string() +
-                      "'" + (withErrors ? " 2>&1" : "");
+    std::string cmd = environment + " '" +
+                      std::filesystem::read_symlink("/proc/self/exe").string() + "'" +
+                      (withErrors ? " 2>&1" : "");
     FILE* p = popen(cmd.c_str(), "r");
     std::string out;
     char buf[256];
@@ -68,6 +71,22 @@ void resetPlatformState() {
     cedb::closeAllVolumes();
     reg::closeAll();
     clk::resetDeviceTime();
+}
+
+PipeWatchdog::PipeWatchdog(std::vector<std::filesystem::path> pipes)
+    : pipes_(std::move(pipes)), thread_([this] {
+          for (int i = 0; i < 100 && !done_; ++i)
+              std::this_thread::sleep_for(std::chrono::milliseconds(50));
+          for (; !done_; std::this_thread::sleep_for(std::chrono::milliseconds(50))) {
+              fired_ = true;
+              for (const auto& pipe : pipes_) ::close(::open(pipe.c_str(), O_RDWR | O_NONBLOCK));
+          }
+      }) {}
+
+bool PipeWatchdog::stop() {
+    done_ = true;
+    if (thread_.joinable()) thread_.join();
+    return fired_;
 }
 
 }  // namespace testsupport

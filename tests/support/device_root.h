@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace testsupport {
 
@@ -34,6 +37,23 @@ std::string runSelf(const std::string& environment, bool withErrors = false);
 // `recordId` with bytes that cannot be decoded, as a damaged store file would hold them; its
 // sort columns stay, so it can still be found by identifier. False when there is no such record.
 bool damageRecord(int32_t recordId);
+
+// For a test of code that must not wait on a named pipe: should it wait on one of `pipes`, the
+// watchdog opens their other ends after five seconds, and again until stopped, so that the test
+// fails instead of hanging. stop() ends it and tells whether it had to open them.
+class PipeWatchdog {
+public:
+    explicit PipeWatchdog(std::vector<std::filesystem::path> pipes);
+    ~PipeWatchdog() { stop(); }
+    PipeWatchdog(const PipeWatchdog&) = delete;
+    PipeWatchdog& operator=(const PipeWatchdog&) = delete;
+    bool stop();
+
+private:
+    std::vector<std::filesystem::path> pipes_;
+    std::atomic<bool> done_{false}, fired_{false};
+    std::thread thread_;
+};
 
 // Resets the per-process state of the platform stand-ins (connections, clock, faults).
 void resetPlatformState();
