@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSpinBox>
+#include <optional>
 
 #include "app/main_view.h"
 #include "clock/clock.h"
@@ -40,16 +41,22 @@ QString numberText(int v) {
     return QString::number(v);
 }
 
+// The date of the three fields, when they hold a real one. 29 February of a common year, month
+// 13 or day 0 would be stored as another day, or as nothing at all.
+std::optional<repeat::Date> slotDate(const QString& year, const QString& month,
+                                     const QString& day) {
+    bool y = false, m = false, d = false;
+    const repeat::Date date{year.trimmed().toInt(&y), month.trimmed().toInt(&m),
+                            day.trimmed().toInt(&d)};
+    if (!y || !m || !d || !repeat::isValidDate(date.year, date.month, date.day))
+        return std::nullopt;
+    return date;
+}
+
 }  // namespace
 
 SlotRefusal checkSlot(const AnniversarySlot& slot) {
-    if (slot.year.isEmpty() || slot.month.isEmpty() || slot.day.isEmpty()) return SlotRefusal::Date;
-    bool y = false, m = false, d = false;
-    const int year = slot.year.trimmed().toInt(&y), month = slot.month.trimmed().toInt(&m),
-              day = slot.day.trimmed().toInt(&d);
-    // 29 February of a common year, month 13 or day 0 would be stored as another day, or as
-    // nothing at all.
-    if (!y || !m || !d || !repeat::isValidDate(year, month, day)) return SlotRefusal::Date;
+    if (!slotDate(slot.year, slot.month, slot.day)) return SlotRefusal::Date;
     if (slot.content.isEmpty()) return SlotRefusal::Content;
     return SlotRefusal::None;
 }
@@ -354,12 +361,11 @@ void CAnniversaryDlg::OnDatePicked(int year, int month, int day) {
 }
 
 void CAnniversaryDlg::OnDateTyped() {
-    bool y = false, m = false, d = false;
-    const int year = control<QLineEdit>(YearEdit)->text().toInt(&y);
-    const int month = control<QLineEdit>(MonthEdit)->text().toInt(&m);
-    const int day = control<QLineEdit>(DayEdit)->text().toInt(&d);
     // While the date is incomplete the choices stay as they are; SAVE refuses it anyway.
-    if (y && m && d && repeat::isValidDate(year, month, day)) OfferRepeatChoices(month, day);
+    if (const auto date =
+            slotDate(control<QLineEdit>(YearEdit)->text(), control<QLineEdit>(MonthEdit)->text(),
+                     control<QLineEdit>(DayEdit)->text()))
+        OfferRepeatChoices(date->month, date->day);
 }
 
 void CAnniversaryDlg::OfferRepeatChoices(int month, int day) {
@@ -374,20 +380,10 @@ void CAnniversaryDlg::OfferRepeatChoices(int month, int day) {
     addChoice(QStringLiteral("매달 %1일").arg(day), ChooseMonth);
     if (kind == ChooseNDays) addChoice(QStringLiteral("매 %1일").arg(period), ChooseNDays, period);
     addChoice(QStringLiteral("Custom.."), ChooseCustom);
-    switch (kind) {
-        case ChooseYear:
-        case ChooseMonth:
-        case ChooseNDays:
-            repeat_->setCurrentIndex(kind == ChooseNDays ? 3 : kind);
-            break;
-        case -1:
-            // A stored code outside the four: nothing chosen, so saving keeps it.
-            repeat_->setCurrentIndex(-1);
-            break;
-        default:
-            repeat_->setCurrentIndex(0);
-            break;
-    }
+    // A stored code outside the four (-1) stays with nothing chosen, so saving keeps it;
+    // Custom.. is an action, not a choice to keep.
+    const int choice = kind == ChooseCustom ? ChooseNone : kind;
+    repeat_->setCurrentIndex(choice < 0 ? -1 : repeat_->findData(choice));
 }
 
 bool CAnniversaryDlg::personStored() const {
