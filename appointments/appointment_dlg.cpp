@@ -2,9 +2,9 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QRegularExpressionValidator>
 
@@ -157,7 +157,7 @@ void CAppointmentDlg::ClearForm() {
     start_->setValue(kDefaultTime);
     end_->setValue(kDefaultTime);
     selection_.clear();
-    storedStart_ = storedEnd_ = QTime();
+    noTimeMarker_ = QTime();
     baseline_ = formState();
 }
 
@@ -229,12 +229,10 @@ bool CAppointmentDlg::LoadAppointment() {
     if (start) writeDate(QDate(start->year, start->month, start->day));
     if (start && schedule::isNoTimeMarker(*start, image.end)) {
         // The pickers keep what they show; the marker stays stored unless they are touched.
-        storedStart_ = storedEnd_ = QTime(start->hour, start->minute, start->second);
+        noTimeMarker_ = QTime(start->hour, start->minute, start->second);
     } else if (start && end) {
         start_->setValue(QTime(start->hour, start->minute, start->second));
         end_->setValue(QTime(end->hour, end->minute, end->second));
-        storedStart_ = start_->value();
-        storedEnd_ = end_->value();
     }
     baseline_ = formState();
     return true;
@@ -286,11 +284,11 @@ void CAppointmentDlg::OnSave() {
     form.participants = selection_;
     appointments::expandGroups(view_.store(), form.participants);
     form.date = *date;
-    // Pickers left as they were loaded keep the stored times, the no-time marker included.
-    const bool timesTouched = start_->value() != baseline_.start || end_->value() != baseline_.end;
-    const bool keepStored = !timesTouched && storedStart_.isValid() && storedEnd_.isValid();
-    form.start = keepStored ? storedStart_ : start_->value();
-    form.end = keepStored ? storedEnd_ : end_->value();
+    // Pickers left as they were loaded keep the no-time marker.
+    const bool keepMarker = noTimeMarker_.isValid() && start_->value() == baseline_.start &&
+                            end_->value() == baseline_.end;
+    form.start = keepMarker ? noTimeMarker_ : start_->value();
+    form.end = keepMarker ? noTimeMarker_ : end_->value();
     form.place = place_->text();
     form.content = content;
     form.sketchName = sketch_->text();

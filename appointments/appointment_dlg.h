@@ -126,9 +126,9 @@ private:
     appointments::ParticipantSelection selection_;
     // The form as it was cleared, loaded or prefilled: what counts as no input.
     FormState baseline_;
-    // The times of day of the loaded appointment, kept while the pickers are not touched (the
-    // pickers cannot show "no time of day").
-    QTime storedStart_, storedEnd_;
+    // The loaded appointment's "no time of day" marker, which the pickers cannot show: kept
+    // while they are not touched.
+    QTime noTimeMarker_;
 
     QLineEdit* participantsEdit_;
     QLineEdit* year_;

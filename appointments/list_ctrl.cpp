@@ -99,6 +99,11 @@ void ListPress::post(int commandId) {
     QTimer::singleShot(0, this, [this, commandId] { emit commandRequested(commandId); });
 }
 
+int listTextWidth(QStringView text) {
+    static const QFontMetricsF metrics(ui::deviceFont());
+    return int(std::ceil(metrics.horizontalAdvance(text.toString())));
+}
+
 }  // namespace listctl
 
 using namespace listctl;
@@ -329,10 +334,7 @@ void CHistroyListCtrlView::SetPage(int pages, int page) {
 }
 
 void CHistroyListCtrlView::DrawPage() {
-    const QFontMetricsF metrics(ui::deviceFont());
-    layout_ = layoutPage(rows_, page_, [&metrics](QStringView text) {
-        return int(std::ceil(metrics.horizontalAdvance(text.toString())));
-    });
+    layout_ = layoutPage(rows_, page_, listTextWidth);
     surface_.fill(Qt::white);
     QPainter p(&surface_);
     p.setFont(ui::deviceFont());

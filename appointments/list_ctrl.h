@@ -71,6 +71,9 @@ private:
     bool anniversary_ = false;
 };
 
+// The width of `text` in pixels in the lists' font, as the lists draw it.
+int listTextWidth(QStringView text);
+
 }  // namespace listctl
 
 // The scrolling list. Only the rows in view are drawn, into a surface the size of the view:

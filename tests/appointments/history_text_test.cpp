@@ -4,7 +4,6 @@
 
 #include <QFontInfo>
 #include <QFontMetricsF>
-#include <cmath>
 
 #include "appointments/list_ctrl.h"
 #include "appointments/list_layout.h"
@@ -17,21 +16,17 @@ namespace {
 
 using namespace listctl;
 
-// The list's font as the list measures it.
-int fontWidth(QStringView text) {
-    static const QFontMetricsF metrics(ui::deviceFont());
-    return int(std::ceil(metrics.horizontalAdvance(text.toString())));
-}
-
 TEST(HistoryText, EveryLineOfARowFitsItsBoxAndHoldsAllThatFits) {
     const QFont font = ui::deviceFont();
     ASSERT_EQ(QFontInfo(font).family(), QStringLiteral("NanumGothic"));
     const QFontMetricsF metrics(font);
     EXPECT_LE(2 * metrics.lineSpacing(), 28) << "two lines fit the box's height";
     // 13 syllables, as a meeting's content often is: 11 fit a line, not 13 or 14.
-    EXPECT_EQ(pagedText(QString(13, u'회'), fontWidth), QString(11, u'회') + "\n" + QString(2, u'회'));
-    EXPECT_EQ(pagedText(QStringLiteral("짧은 내용"), fontWidth), "짧은 내용");
-    EXPECT_EQ(pagedText(QStringLiteral("첫 줄\r\n둘째 줄\n셋째 줄"), fontWidth), "첫 줄\n둘째 줄");
+    EXPECT_EQ(pagedText(QString(13, u'회'), listTextWidth),
+              QString(11, u'회') + "\n" + QString(2, u'회'));
+    EXPECT_EQ(pagedText(QStringLiteral("짧은 내용"), listTextWidth), "짧은 내용");
+    EXPECT_EQ(pagedText(QStringLiteral("첫 줄\r\n둘째 줄\n셋째 줄"), listTextWidth),
+              "첫 줄\n둘째 줄");
 
     const QString texts[] = {
         QString(40, u'가'),
@@ -45,7 +40,7 @@ TEST(HistoryText, EveryLineOfARowFitsItsBoxAndHoldsAllThatFits) {
     };
     for (const QString& t : texts) {
         const std::vector<ListRow> rows = {{QStringLiteral("2002/06/09"), t, QStringLiteral("1")}};
-        const PagedLayout page = layoutPage(rows, 1, fontWidth);
+        const PagedLayout page = layoutPage(rows, 1, listTextWidth);
         ASSERT_EQ(page.rows.size(), 1u);
         const PagedRowGeometry& g = page.rows[0];
         const QStringList lines = g.shown.split(u'\n');
@@ -62,13 +57,13 @@ TEST(HistoryText, EveryLineOfARowFitsItsBoxAndHoldsAllThatFits) {
         if (used < t.size()) {
             const QString& last = lines.back();
             const QString more = last + t.mid(used, t.at(used).isHighSurrogate() ? 2 : 1);
-            EXPECT_TRUE(fontWidth(more) > kPagedTextWidth || more.size() > kPagedCharsPerLine)
+            EXPECT_TRUE(listTextWidth(more) > kPagedTextWidth || more.size() > kPagedCharsPerLine)
                 << "the line could have held more: " << last.toStdString();
         }
     }
     EXPECT_EQ(QStringLiteral("2002/06/09").size(), 10);
     EXPECT_LE(metrics.horizontalAdvance(QStringLiteral("기념일:2002/06/09")),
-              layoutPage({{"", "", ""}}, 1, fontWidth).rows[0].first.width())
+              layoutPage({{"", "", ""}}, 1, listTextWidth).rows[0].first.width())
         << "the date column fits its own box";
 }
 
