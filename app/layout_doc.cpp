@@ -5,9 +5,9 @@
 #include <QWidget>
 
 #include "app/commands.h"
-#include "people/delete_person.h"
 #include "app/main_view.h"
 #include "app/screens.h"
+#include "people/delete_person.h"
 #include "resources/strings/string_table.h"
 
 CLayoutDoc::CLayoutDoc() : store_(std::make_unique<CRecordStore>()) {
@@ -63,7 +63,7 @@ bool CLayoutDoc::OnCommand(int id, MainView& view, const Screens& screens) {
             view.RefreshMainScreens();
             return true;
         case cmd::DeletePerson:
-            DeleteCurrentPerson(view);
+            people::DeletePerson(view, view.viewWidget(), view.currentPersonId());
             return true;
         case cmd::PersonDetails:
             if (screens.showPersonDetails) screens.showPersonDetails(view, view.currentPersonId());
@@ -77,8 +77,4 @@ bool CLayoutDoc::OnCommand(int id, MainView& view, const Screens& screens) {
         default:
             return false;
     }
-}
-
-void CLayoutDoc::DeleteCurrentPerson(MainView& view) {
-    people::DeletePerson(view, view.viewWidget(), view.currentPersonId());
 }

@@ -27,8 +27,6 @@ public:
     void HideOtherPanes(MainView& view, int target);
 
 private:
-    void DeleteCurrentPerson(MainView& view);
-
     std::unique_ptr<CRecordStore> store_;
     bool opened_ = false;
 };

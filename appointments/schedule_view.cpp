@@ -124,13 +124,9 @@ void CScheduleView::setCurrentTab(int tab) {
 void CScheduleView::RefreshHistory() {
     historyPersonId_ = list_->GetCurrentId();
     historyPersonName_ = list_->GetCurrentName();
-    if (isGroupRowId(historyPersonId_)) {
-        history_->ShowRows({});
-        history_->setMode(historyMode_);
+    showHistory();  // a group row shows an empty history
+    if (isGroupRowId(historyPersonId_))
         shell::messageBox(this, ui::loadString(res::IDS_NOT_A_PERSON));
-        return;
-    }
-    showHistory();
 }
 
 void CScheduleView::Refresh() {

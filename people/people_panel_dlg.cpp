@@ -2,8 +2,8 @@
 
 #include <QMouseEvent>
 
-#include "people/delete_person.h"
 #include "app/main_view.h"
+#include "people/delete_person.h"
 #include "people/people_list_wnd.h"
 #include "resources/strings/string_table.h"
 #include "shell/message_box.h"

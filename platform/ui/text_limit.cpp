@@ -2,16 +2,11 @@
 
 #include <QPlainTextEdit>
 #include <QTextCursor>
-#include <QVariant>
 
 namespace ui {
 namespace {
 
-constexpr char kMaxLengthProperty[] = "quorinMaxLength";
-
-void enforce(QPlainTextEdit* edit) {
-    const int limit = maxLength(edit);
-    if (limit < 0) return;
+void enforce(QPlainTextEdit* edit, int limit) {
     const QString text = edit->toPlainText();
     const int excess = int(text.size()) - limit;
     if (excess <= 0) return;
@@ -34,17 +29,9 @@ void enforce(QPlainTextEdit* edit) {
 }  // namespace
 
 void setMaxLength(QPlainTextEdit* edit, int units) {
-    const bool connected = edit->property(kMaxLengthProperty).isValid();
-    edit->setProperty(kMaxLengthProperty, units < 0 ? -1 : units);
-    if (!connected) {
-        QObject::connect(edit, &QPlainTextEdit::textChanged, edit, [edit] { enforce(edit); });
-    }
-    enforce(edit);
-}
-
-int maxLength(const QPlainTextEdit* edit) {
-    const QVariant v = edit->property(kMaxLengthProperty);
-    return v.isValid() ? v.toInt() : -1;
+    QObject::connect(edit, &QPlainTextEdit::textChanged, edit,
+                     [edit, units] { enforce(edit, units); });
+    enforce(edit, units);
 }
 
 }  // namespace ui

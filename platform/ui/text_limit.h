@@ -7,9 +7,7 @@ class QPlainTextEdit;
 namespace ui {
 
 // `edit` holds at most `units` UTF-16 units from now on; text already past it is cut at the
-// end. A surrogate pair is never split: the whole character goes. A limit below 0 lifts it.
+// end. A surrogate pair is never split: the whole character goes. Set once per edit.
 void setMaxLength(QPlainTextEdit* edit, int units);
-// The limit of `edit`; -1 when it has none.
-int maxLength(const QPlainTextEdit* edit);
 
 }  // namespace ui
