@@ -38,8 +38,8 @@ struct MapWriter {
     int order = 0;
 
     void add(const QString& kind, const QString& cls, const QString& name, const QString& text,
-             const QRect& rect, bool enabled, std::optional<bool> checked = {},
-             bool focus = false) {
+             const QRect& rect, bool enabled, std::optional<bool> checked = {}, bool focus = false,
+             int bitmap = 0) {
         QJsonObject e{{"kind", kind},
                       {"cls", cls},
                       {"name", name},
@@ -51,6 +51,7 @@ struct MapWriter {
                       {"z", order++}};
         if (checked) e.insert("checked", *checked);
         if (focus) e.insert("focus", true);
+        if (bitmap) e.insert("bitmap", bitmap);
         entries.append(e);
     }
 };
@@ -166,16 +167,12 @@ void addWidget(MapWriter& out, const QWidget* w) {
     if (auto* b = qobject_cast<const QAbstractButton*>(w); b && b->isCheckable()) {
         checked = b->isChecked();
     }
-    out.add(w->isWindow() ? "window" : "widget", QString::fromLatin1(w->metaObject()->className()),
-            w->objectName(), textOf(w), onScreen(w, w->rect()), w->isEnabled(), checked,
-            w == QApplication::focusWidget());
     // A button drawn by its bitmaps carries its label in the picture: the picture's number
     // names it.
-    if (auto* b = qobject_cast<const BitmapButton*>(w)) {
-        QJsonObject e = out.entries.last().toObject();
-        e.insert("bitmap", b->normalBitmap());
-        out.entries.replace(out.entries.size() - 1, e);
-    }
+    const auto* bitmapButton = qobject_cast<const BitmapButton*>(w);
+    out.add(w->isWindow() ? "window" : "widget", QString::fromLatin1(w->metaObject()->className()),
+            w->objectName(), textOf(w), onScreen(w, w->rect()), w->isEnabled(), checked,
+            w == QApplication::focusWidget(), bitmapButton ? bitmapButton->normalBitmap() : 0);
     addParts(out, w);
     // Children in stacking order: a later one is drawn over an earlier one.
     for (const QObject* child : w->children()) {
@@ -197,12 +194,14 @@ QJsonArray screenMap() {
     MapWriter out;
     int index = 0;
     QList<QWidget*> windows = QApplication::topLevelWidgets();
-    // The modal dialog on top and the open popup come last, in front of the others.
-    std::stable_partition(windows.begin(), windows.end(), [](const QWidget* w) {
-        return w != QApplication::activeModalWidget() && w != QApplication::activePopupWidget();
-    });
-    std::stable_partition(windows.begin(), windows.end(),
-                          [](const QWidget* w) { return w != QApplication::activePopupWidget(); });
+    // The modal dialog on top and then the open popup come last, in front of the others.
+    const auto rank = [](const QWidget* w) {
+        return w == QApplication::activePopupWidget()   ? 2
+               : w == QApplication::activeModalWidget() ? 1
+                                                        : 0;
+    };
+    std::stable_sort(windows.begin(), windows.end(),
+                     [&](const QWidget* a, const QWidget* b) { return rank(a) < rank(b); });
     for (const QWidget* window : windows) {
         if (!window->isVisible()) continue;
         out.layer = layerOf(window);
@@ -216,14 +215,16 @@ void startScreenMap(const QString& path, QObject* owner) {
     if (path.isEmpty()) return;
     auto* timer = new QTimer(owner ? owner : qApp);
     auto written = std::make_shared<QByteArray>();
-    QObject::connect(timer, &QTimer::timeout, [path, written] {
+    const auto write = [path, written] {
         const QByteArray json = QJsonDocument(screenMap()).toJson(QJsonDocument::Compact);
         if (json == *written) return;
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly)) return;
         file.write(json);
         if (file.commit()) *written = json;
-    });
+    };
+    QObject::connect(timer, &QTimer::timeout, write);
+    write();
     timer->start(250);
 }
 
