@@ -90,6 +90,7 @@ constexpr uint32_t updatedChangeFlags(uint32_t flags) {
 enum class RepeatRule : int {
     None = 50,
     EveryYear = 100,
+    EveryLunarYear = 110,  // every year on the lunar month and day of the date (음력)
     EveryMonth = 200,
     EveryNDays = 300,
 };

@@ -38,6 +38,13 @@ bool occursOnce(const Rule& rule) {
            (rule.code == int(RepeatRule::EveryNDays) && rule.period < 1);
 }
 
+// The solar day on which a lunar yearly anniversary dated `date` falls in lunar year `year`.
+std::optional<int64_t> lunarOccurrence(const lunar::Date& date, int year) {
+    const int length = lunar::monthLength(year, date.month, false);
+    if (length == 0) return std::nullopt;
+    return lunar::toDayNumber({year, date.month, std::min(date.day, length), false});
+}
+
 // The day of `date` in `year`/`month`, when that month has it.
 std::optional<Date> sameDayIn(int year, int month, int day) {
     if (day > daysInMonth(year, month)) return std::nullopt;
@@ -91,6 +98,16 @@ bool isValidDate(int year, int month, int day) {
     return clk::isValidDate(year, month, day);
 }
 
+std::optional<lunar::Date> toLunar(const Date& day) {
+    return lunar::fromDayNumber(dayNumber(day));
+}
+
+std::optional<Date> fromLunar(const lunar::Date& date) {
+    const std::optional<int64_t> day = lunar::toDayNumber(date);
+    if (!day || *day < 0 || *day > lastDay()) return std::nullopt;
+    return dateOf(*day);
+}
+
 std::optional<int64_t> occursOn(const Rule& rule, const Date& date, const Date& day) {
     if (day < date) return std::nullopt;
     if (occursOnce(rule)) return day == date ? std::optional<int64_t>(0) : std::nullopt;
@@ -98,6 +115,12 @@ std::optional<int64_t> occursOn(const Rule& rule, const Date& date, const Date& 
         case RepeatRule::EveryYear:
             if (day.month == date.month && day.day == date.day) return 0;
             break;
+        case RepeatRule::EveryLunarYear: {
+            const std::optional<lunar::Date> own = toLunar(date);
+            const std::optional<lunar::Date> asked = toLunar(day);
+            if (own && asked && lunarOccurrence(*own, asked->year) == dayNumber(day)) return 0;
+            break;
+        }
         case RepeatRule::EveryMonth:
             if (day.day == date.day) return 0;
             break;
@@ -123,6 +146,19 @@ uint32_t occurrenceDays(const Rule& rule, const Date& date, int year, int month)
     switch (RepeatRule(rule.code)) {
         case RepeatRule::EveryYear:
             return date.month == month && date.day <= length ? bit(date.day) : 0;
+        case RepeatRule::EveryLunarYear: {
+            // The month meets the lunar year that began in it or before it.
+            const std::optional<lunar::Date> own = toLunar(date);
+            if (!own) return 0;
+            const int64_t from = std::max(dayNumber(first), dayNumber(date));
+            uint32_t days = 0;
+            for (int y : {year - 1, year}) {
+                const std::optional<int64_t> n = lunarOccurrence(*own, y);
+                if (n && *n >= from && *n <= dayNumber(last))
+                    days |= bit(int(*n - dayNumber(first)) + 1);
+            }
+            return days;
+        }
         case RepeatRule::EveryMonth:
             return date.day <= length ? bit(date.day) : 0;
         case RepeatRule::EveryNDays: {
@@ -157,6 +193,19 @@ std::optional<Occurrence> nextOnOrAfter(const Rule& rule, const Date& date, cons
                 if (d && *d >= start) return found(*d, 0);
             }
             return std::nullopt;
+        case RepeatRule::EveryLunarYear: {
+            // Every lunar year has one occurrence: this one's or the next one's.
+            const std::optional<lunar::Date> own = toLunar(date);
+            const std::optional<lunar::Date> begun = toLunar(start);
+            if (!own || !begun) return std::nullopt;
+            for (int y : {begun->year, begun->year + 1}) {
+                const std::optional<int64_t> n = lunarOccurrence(*own, y);
+                if (!n || *n < dayNumber(start)) continue;
+                if (*n > lastDay()) return std::nullopt;
+                return found(dateOf(*n), 0);
+            }
+            return std::nullopt;
+        }
         case RepeatRule::EveryMonth: {
             // A day of 29 to 31 comes back within two months.
             int y = start.year;

@@ -11,8 +11,12 @@
 // - an occurrence never precedes the anniversary's own date;
 // - yearly from 29 February occurs only on 29 February of leap years (Gregorian), monthly from
 //   the 29th to 31st only in months that have that day: nothing is carried into the next month;
+// - lunar yearly falls once in every lunar year, on the solar day of the lunar month and day of
+//   its date: a date in a leap month (윤달) falls in the ordinary month of that number, and day 30
+//   on the 29th in a year whose month has 29 days. From a leap month's date, the ordinary month
+//   of that year precedes the date and so does not count;
 // - every N days with N below 1 cannot repeat, so it occurs once, on its own date;
-// - any code other than the four occurs nowhere.
+// - any code other than these five occurs nowhere.
 #pragma once
 
 #include <compare>
@@ -22,6 +26,7 @@
 #include <string_view>
 
 #include "clock/clock.h"
+#include "store/lunar_calendar.h"
 #include "store/record_image.h"
 
 namespace repeat {
@@ -64,6 +69,9 @@ bool isLeapYear(int year);
 int daysInMonth(int year, int month);
 // A real calendar date (year 1601..30827).
 bool isValidDate(int year, int month, int day);
+// The lunar date of a day, and the day of a lunar date (nothing for one that does not exist).
+std::optional<lunar::Date> toLunar(const Date& day);
+std::optional<Date> fromLunar(const lunar::Date& date);
 
 // Whether the anniversary dated `date` with `rule` falls on `day`: the days elapsed since its
 // date (0 on the date itself, and for every code but EveryNDays) when it does.
