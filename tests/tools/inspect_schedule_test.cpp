@@ -2,10 +2,12 @@
 // tab-separated data on standard output.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 
 #include "clock/clock.h"
 #include "device_root.h"
+#include "fs/devfs.h"
 #include "inspect/inspect.h"
 #include "store/record_store.h"
 #include "store/repeat_rule.h"
@@ -81,6 +83,34 @@ TEST_F(InspectScheduleTest, MarksPrintsEveryDayOfTheMonth) {
     const Result common = inspectRun({"marks", "2005-02"});
     EXPECT_EQ(common.out.find("29\t"), std::string::npos);
     EXPECT_EQ(inspectRun({"marks", "2005-13"}).code, 2);
+}
+
+TEST_F(InspectScheduleTest, ALunarBirthdayIsListedOnItsSolarDayEveryYear) {
+    // Born 1990-04-10, lunar 3/15: in 2026 that is 1 May, announced three days ahead.
+    const std::string id =
+        std::to_string(-add(AnniversaryKind, 1990, 4, 10, 0, 0, u"110;0;3;", u"생신"));
+    EXPECT_EQ(inspectRun({"day", "2026-05-01"}).out,
+              "기념일\t홍길동님의 생신입니다.\t" + id + "\n");
+    EXPECT_EQ(inspectRun({"day", "2026-04-10"}).out, "");
+    EXPECT_EQ(inspectRun({"marks", "2026-05"}).out.substr(0, 9), "1\t2\n2\t-1\n");
+    const std::string agenda = inspectRun({"agenda", "2026-04-28"}).out;
+    EXPECT_EQ(agenda.substr(agenda.find('\n') + 1),
+              "기념일\t3일 후 - 홍길동님의 생신입니다.\t" + id + "\n");
+}
+
+TEST_F(InspectScheduleTest, HolidaysPrintsTheYearWithTheDevicesOneTimeDays) {
+    std::ofstream(devfs::deviceRoot() / "Holidays.txt")
+        << "# 선거\n2026-06-03 전국동시지방선거\n2026-06-31 없는 날\n";
+    const Result r = inspectRun({"holidays", "2026"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, "Holidays.txt: 1 line skipped\n");
+    EXPECT_NE(r.out.find("2026-05-24\t부처님오신날\n2026-05-25\t대체공휴일\n"
+                         "2026-06-03\t전국동시지방선거\n2026-06-06\t현충일\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), "2026-01-01\t신정\n");
+    EXPECT_EQ(inspectRun({"holidays", "26"}).code, 2);
+    EXPECT_EQ(inspectRun({"holidays", "2026", "x"}).code, 2);
 }
 
 TEST_F(InspectScheduleTest, ADamagedRecordIsLeftOutAndSaidWithANonZeroExit) {

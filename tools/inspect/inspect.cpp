@@ -14,6 +14,7 @@
 #include "appointments/meeting_rows.h"
 #include "appointments/schedule_rows.h"
 #include "people/people_list_rows.h"
+#include "store/holidays.h"
 #include "store/record_store.h"
 #include "strings/string_table.h"
 
@@ -152,7 +153,9 @@ int usage(std::ostream& err) {
            "  reg get HKLM|HKCU KEY [VALUE]     the key's values (or one)\n"
            "  reg set HKLM|HKCU KEY VALUE sz|dword DATA\n"
            "  agenda YYYY-MM-DD                 the day's agenda as on that date: title, rows\n"
-           "  history PERSON-ID [--anniversaries]  a person's meeting history, every page\n";
+           "  history PERSON-ID [--anniversaries]  a person's meeting history, every page\n"
+           "  holidays YYYY                     the year's public holidays, with the device's\n"
+           "                                    Holidays.txt: date, a tab, the name\n";
     return 2;
 }
 
@@ -321,6 +324,25 @@ int marks(const std::string& arg, std::ostream& out, std::ostream& err) {
     return walkResult(report, err);
 }
 
+int holidayList(const std::string& arg, std::ostream& out, std::ostream& err) {
+    repeat::Date year;
+    if (!parseDate(arg + "-01-01", true, &year) || arg.size() != 4) {
+        err << "not a year: " << json(arg) << " (YYYY)\n";
+        return 2;
+    }
+    const holidays::OneTimeList oneTime = holidays::readOneTimeFile();
+    if (oneTime.skipped > 0) {
+        err << "Holidays.txt: " << oneTime.skipped
+            << (oneTime.skipped == 1 ? " line" : " lines") << " skipped\n";
+    }
+    for (const holidays::Holiday& h : holidays::ofYear(year.year, oneTime.days)) {
+        char date[16];
+        std::snprintf(date, sizeof date, "%04d-%02d-%02d", h.date.year, h.date.month, h.date.day);
+        out << date << '\t' << utf8(h.name) << '\n';
+    }
+    return 0;
+}
+
 bool parseHive(const std::string& s, reg::Hive* hive) {
     if (s == "HKLM" || s == "HKEY_LOCAL_MACHINE") {
         *hive = reg::Hive::LocalMachine;
@@ -477,6 +499,8 @@ int run(const std::vector<std::string>& argsIn, std::ostream& out, std::ostream&
         }
     }
     if (args.empty()) return usage(err);
+    // The holidays need no store: only the device's list of one-time ones, when there is one.
+    if (args[0] == "holidays") return args.size() == 2 ? holidayList(args[1], out, err) : usage(err);
     // Looking must not make a device: a mistyped root would otherwise become a new, empty one.
     std::filesystem::path file =
         store == reg::Store::Desktop ? devfs::desktopRegistryFile() : devfs::objectStoreFile();
