@@ -7,6 +7,7 @@
 #include "app/main_view.h"
 #include "appointments/schedule_dlg.h"
 #include "clock/clock.h"
+#include "store/holidays.h"
 #include "ui/bitmap_button.h"
 #include "ui/controls.h"
 #include "ui/resources.h"
@@ -168,6 +169,7 @@ void CMonthCalendarWnd::draw(QPainter& p) {
 
     // The marks, afresh from the store: a record deleted since the last paint has none.
     marks_ = schedule::monthMarks(view_.store(), year_, month_);
+    holidays_ = holidays::daysOfMonth(holidays::onDevice(year_), year_, month_);
 
     const schedule::MonthGrid grid(year_, month_);
     const QPixmap anniversary = ui::loadBitmap(261);
@@ -181,7 +183,8 @@ void CMonthCalendarWnd::draw(QPainter& p) {
             if (highlighted_ == repeat::Date{year_, month_, day})
                 p.fillRect(schedule::MonthGrid::cellRect(r, c), QColor(204, 255, 0));
             const QRect box = schedule::MonthGrid::numberBox(r, c);
-            p.setPen(Qt::black);
+            // A public holiday's number is red, as the Sunday header.
+            p.setPen(holidays_ & (1u << (day - 1)) ? QColor(255, 0, 0) : QColor(Qt::black));
             p.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, QString::number(day));
             const int mark = marks_[size_t(day)];
             // The box is (16 + 30c, 55 + 25r)-(29 + 30c, 69 + 25r); its right and bottom are

@@ -72,6 +72,8 @@ public:
     void RefreshMarks();
 
     const schedule::MonthMarks& marks() const { return marks_; }
+    // The public holidays of the month at the last paint, as bit (day - 1).
+    uint32_t holidays() const { return holidays_; }
     // The day shown in a cell (row 0..5, column 0..6) at the last paint, 0 for none.
     int cellDay(int row, int column) const { return cells_[row][column]; }
     CScheduleDlg* dayDialog() const { return dialog_; }
@@ -107,6 +109,7 @@ private:
     int selectedDay_ = 1;
     repeat::Date highlighted_;
     schedule::MonthMarks marks_;
+    uint32_t holidays_ = 0;
     int cells_[6][7] = {};
     int pressedDay_ = 0;
     CScheduleDlg* dialog_;

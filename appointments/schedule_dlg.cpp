@@ -7,6 +7,7 @@
 #include "appointments/item_commands.h"
 #include "appointments/schedule_rows.h"
 #include "appointments/screen_hooks.h"
+#include "store/holidays.h"
 #include "ui/bitmap_button.h"
 #include "ui/controls.h"
 #include "ui/resources.h"
@@ -61,6 +62,8 @@ void CScheduleDlg::OpenDay(int mode, int year, int month, int day) {
         list_->SetTitle(
             QStringLiteral("%1년 %2월 %3일 약속").arg(year).arg(twoDigits(month), twoDigits(day)));
     }
+    holiday_ =
+        QString::fromStdU16String(holidays::namesOn(holidays::onDevice(year), {year, month, day}));
     list_->ClearRows();
     list_->ShowRows();
     setGeometry(parentWidget()->rect());
@@ -101,4 +104,11 @@ void CScheduleDlg::paintEvent(QPaintEvent*) {
     p.setFont(ui::deviceFont(ui::kDefaultFontPixels, true));
     p.setPen(Qt::black);
     p.drawText(QRect(9, 4, 200, 18), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("일정관리"));
+    // The day's public holidays, in red beside the title.
+    if (!holiday_.isEmpty()) {
+        const QRect place(80, 4, width() - 89, 18);
+        p.setPen(QColor(255, 0, 0));
+        p.drawText(place, Qt::AlignRight | Qt::AlignVCenter,
+                   p.fontMetrics().elidedText(holiday_, Qt::ElideRight, place.width()));
+    }
 }

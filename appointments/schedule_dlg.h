@@ -36,6 +36,8 @@ public:
     int year() const { return year_; }
     int month() const { return month_; }
     int day() const { return day_; }
+    // The names of the day's public holidays, shown beside the title; empty on other days.
+    QString holiday() const { return holiday_; }
     CAgendaListWnd* list() const { return list_; }
 
     // An item command of the list, as its menu or a tap sends it.
@@ -55,5 +57,6 @@ private:
     int mode_ = 0;
     int year_ = 0, month_ = 0, day_ = 0;
     bool open_ = false;
+    QString holiday_;
     CAgendaListWnd* list_;
 };

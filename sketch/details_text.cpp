@@ -111,6 +111,12 @@ DetailText DetailsOf(DetailKind kind, const RecordImage& r) {
                     kindText = QStringLiteral("매년 반복");
                     dateText = QStringLiteral("매년 %1월 %2일").arg(s.month).arg(s.day);
                     break;
+                case int(RepeatRule::EveryLunarYear):
+                    kindText = QStringLiteral("매년 반복(음력)");
+                    if (const auto day = repeat::toLunar({s.year, s.month, s.day}))
+                        dateText =
+                            QStringLiteral("음력 매년 %1월 %2일").arg(day->month).arg(day->day);
+                    break;
                 case int(RepeatRule::EveryMonth):
                     kindText = QStringLiteral("매달 반복");
                     dateText = QStringLiteral("매달%1일").arg(s.day);

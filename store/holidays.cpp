@@ -209,6 +209,10 @@ std::vector<Holiday> ofYear(int year, const std::vector<Holiday>& oneTime) {
     return out;
 }
 
+std::vector<Holiday> onDevice(int year) {
+    return ofYear(year, readOneTimeFile().days);
+}
+
 uint32_t daysOfMonth(const std::vector<Holiday>& holidays, int year, int month) {
     uint32_t days = 0;
     for (const Holiday& h : holidays)

@@ -37,6 +37,8 @@ OneTimeList readOneTimeFile();
 // day in the order 신정, 설날, 삼일절, 어린이날, 부처님오신날, 현충일, 광복절, 추석, 개천절,
 // 한글날, 기독탄신일, then the one-time ones. Substitutes are named "대체공휴일".
 std::vector<Holiday> ofYear(int year, const std::vector<Holiday>& oneTime);
+// The holidays of `year` as this device keeps them: by rule and from its Holidays.txt.
+std::vector<Holiday> onDevice(int year);
 // The days of `month` in `year` among `holidays`, as bit (day - 1).
 uint32_t daysOfMonth(const std::vector<Holiday>& holidays, int year, int month);
 // The names of a day's holidays among `holidays`, joined with ", "; empty for a day that is none.

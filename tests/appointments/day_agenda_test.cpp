@@ -9,6 +9,7 @@
 #include "appointments/screen_hooks.h"
 #include "appointments/today_appointment_dlg.h"
 #include "inspect/inspect.h"
+#include "store/repeat_rule.h"
 
 namespace {
 
@@ -89,6 +90,18 @@ TEST_F(AgendaTest, TodaysAppointmentsAndAnniversariesDueAreListedAnniversariesFi
         EXPECT_EQ(inspect::run({"agenda", bad}, o, e), 2) << bad;
         EXPECT_EQ(o.str(), "");
     }
+}
+
+TEST_F(AgendaTest, ALunarAnniversaryIsAnnouncedAcrossTheSolarYearEnd) {
+    // Lunar 12/3 falls on 2026-01-21 in lunar 2025; thirty days of lead reach into December.
+    const repeat::Date dated = *repeat::fromLunar({2020, 12, 3, false});
+    const int rite = addAnniversary(u"김철수", fileTime(dated.year, dated.month, dated.day),
+                                    u"110;0;30;", u"제사");
+    setToday(2025, 12, 25);
+    CTodayAppointmentDlg d(view);
+    ASSERT_TRUE(testsupport::showExposed(&d));
+    EXPECT_EQ(rows(d), (std::vector<listctl::ListRow>{{"기념일", "27일 후 - 김철수님의 제사입니다.",
+                                                       QString::number(-rite)}}));
 }
 
 TEST_F(AgendaTest, ADayWithoutAnythingShowsTheEmptyText) {

@@ -218,6 +218,40 @@ TEST_F(ScheduleScreenTest, MarksOfBothKindsAndAMarkGoneWithItsRecord) {
     EXPECT_EQ(screen->monthBar()->title(), "02월 2005");
 }
 
+TEST_F(ScheduleScreenTest, HolidaysAreRedAndNamedALunarBirthdayIsMarkedOnItsSolarDay) {
+    // May 2026: 어린이날 on the 5th, 부처님오신날 on Sunday the 24th and its substitute the 25th;
+    // a birthday dated 1990-04-10, lunar 3/15, falls on 1 May.
+    clk::SystemTime now;
+    now.year = 2026, now.month = 5, now.day = 10, now.hour = 10;
+    clk::setDeviceTime(now);
+    addAnniversary(u"홍길동", 1990, 4, 10, {int(RepeatRule::EveryLunarYear), 0, 0}, u"생신");
+    open();
+    const QImage image = calendar()->renderedImage();
+    EXPECT_EQ(calendar()->holidays(), (1u << 4) | (1u << 23) | (1u << 24));
+    EXPECT_EQ(calendar()->marks()[1], schedule::AnniversaryMark);
+    EXPECT_EQ(calendar()->marks()[10], schedule::NoMark);
+    // Some pixel of each number is red exactly when its day is a holiday.
+    const auto hasRed = [&](int day) {
+        const auto cell = MonthGrid(2026, 5).cellOf(day);
+        const QRect box = MonthGrid::numberBox(cell->y(), cell->x());
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x <= box.right(); ++x)
+                if (image.pixel(x, y) == qRgb(255, 0, 0)) return true;
+        return false;
+    };
+    for (int day : {5, 24, 25}) EXPECT_TRUE(hasRed(day)) << day;
+    for (int day : {1, 6, 10}) EXPECT_FALSE(hasRed(day)) << day;
+    testsupport::screenshot(screen, QStringLiteral("schedule_holidays"));
+
+    ASSERT_TRUE(tapDay(24));
+    EXPECT_EQ(dialog()->holiday(), "부처님오신날");
+    testsupport::screenshot(screen, QStringLiteral("schedule_holiday_day"));
+    dialog()->Close();
+    ASSERT_TRUE(tapDay(1));
+    EXPECT_EQ(dialog()->holiday(), "");
+    EXPECT_EQ(column(1), QStringList{"홍길동님의 생신입니다."});
+}
+
 TEST_F(ScheduleScreenTest, ItemCommandsAskAndReportAndOpenTheirScreens) {
     const int meeting = addAppointment(2005, 3, 10, 10, 0, u"회의");
     const int birthday = addAnniversary(u"홍길동", 1990, 3, 10, {Year, 0, 0}, u"생일");
