@@ -1,5 +1,6 @@
 #include "people/anniversary_dlg.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QIntValidator>
 #include <QKeyEvent>
@@ -14,9 +15,9 @@
 #include "people/name_input_wnd.h"
 #include "resources/strings/string_table.h"
 #include "shell/message_box.h"
+#include "store/lunar_calendar.h"
 #include "store/participant_lists.h"
 #include "store/record_store.h"
-#include "store/repeat_rule.h"
 #include "ui/bitmap_button.h"
 #include "ui/modal.h"
 #include "ui/month_calendar_ctrl.h"
@@ -41,22 +42,23 @@ QString numberText(int v) {
     return QString::number(v);
 }
 
-// The date of the three fields, when they hold a real one. 29 February of a common year, month
-// 13 or day 0 would be stored as another day, or as nothing at all.
-std::optional<repeat::Date> slotDate(const QString& year, const QString& month,
-                                     const QString& day) {
-    bool y = false, m = false, d = false;
-    const repeat::Date date{year.trimmed().toInt(&y), month.trimmed().toInt(&m),
-                            day.trimmed().toInt(&d)};
-    if (!y || !m || !d || !repeat::isValidDate(date.year, date.month, date.day))
-        return std::nullopt;
-    return date;
-}
-
 }  // namespace
 
+std::optional<repeat::Date> slotSolarDate(const AnniversarySlot& slot) {
+    // 29 February of a common year, month 13 or day 0 would be stored as another day, or as
+    // nothing at all; so would a lunar date the year does not have.
+    bool y = false, m = false, d = false;
+    const int year = slot.year.trimmed().toInt(&y);
+    const int month = slot.month.trimmed().toInt(&m);
+    const int day = slot.day.trimmed().toInt(&d);
+    if (!y || !m || !d) return std::nullopt;
+    if (slot.lunar) return repeat::fromLunar({year, month, day, slot.leapMonth});
+    if (!repeat::isValidDate(year, month, day)) return std::nullopt;
+    return repeat::Date{year, month, day};
+}
+
 SlotRefusal checkSlot(const AnniversarySlot& slot) {
-    if (!slotDate(slot.year, slot.month, slot.day)) return SlotRefusal::Date;
+    if (!slotSolarDate(slot)) return SlotRefusal::Date;
     if (slot.content.isEmpty()) return SlotRefusal::Content;
     return SlotRefusal::None;
 }
@@ -67,11 +69,13 @@ RecordImage anniversaryRecord(const AnniversarySlot& slot, const QString& person
     r.kind = AnniversaryKind;
     setText(r.participantIds, QString::number(personId).toStdU16String());
     setText(r.participantNames, personName.toStdU16String());
-    clk::SystemTime date;
-    date.year = slot.year.trimmed().toInt();
-    date.month = slot.month.trimmed().toInt();
-    date.day = slot.day.trimmed().toInt();
-    r.start = clk::toFileTime(date).value_or(cedb::FileTime{});
+    if (const std::optional<repeat::Date> day = slotSolarDate(slot)) {
+        clk::SystemTime date;
+        date.year = day->year;
+        date.month = day->month;
+        date.day = day->day;
+        r.start = clk::toFileTime(date).value_or(cedb::FileTime{});
+    }
     setText(r.place, repeat::write({slot.code, slot.period, slot.lead}));
     setText(r.content, slot.content.toStdU16String());
     return r;
@@ -113,22 +117,28 @@ CAnniversaryDlg::CAnniversaryDlg(MainView& view, QWidget* parent)
     auto* pick = addControl<ui::BitmapButton>(CalendarButton, {196, 64, 20, 20});
     pick->loadBitmaps(256, 257);
     pick->sizeToContent();
+    // Under the year and the month they qualify.
+    lunar_ = addControl<QCheckBox>(LunarCheck, {46, 88, 54, 20});
+    lunar_->setText(QStringLiteral("음력"));
+    leapMonth_ = addControl<QCheckBox>(LeapMonthCheck, {104, 88, 54, 20});
+    leapMonth_->setText(QStringLiteral("윤달"));
+    leapMonth_->hide();
 
-    label(QStringLiteral("내용 :"), {10, 92, 36, 20});
-    content_ = addControl<QPlainTextEdit>(ContentEdit, {46, 92, 180, 56});
+    label(QStringLiteral("내용 :"), {10, 112, 36, 20});
+    content_ = addControl<QPlainTextEdit>(ContentEdit, {46, 112, 180, 56});
     ui::setMaxLength(content_, fieldLimit(PropContent));
 
-    label(QStringLiteral("반복 :"), {10, 156, 36, 20});
-    repeat_ = addControl<QComboBox>(RepeatCombo, {46, 156, 116, 20});
-    label(QStringLiteral("마다 되풀이"), {166, 156, 70, 20});
+    label(QStringLiteral("반복 :"), {10, 176, 36, 20});
+    repeat_ = addControl<QComboBox>(RepeatCombo, {46, 176, 116, 20});
+    label(QStringLiteral("마다 되풀이"), {166, 176, 70, 20});
 
-    label(QStringLiteral("알림 :"), {10, 184, 36, 20});
-    lead_ = addControl<QLineEdit>(LeadEdit, {46, 184, 28, 20});
+    label(QStringLiteral("알림 :"), {10, 204, 36, 20});
+    lead_ = addControl<QLineEdit>(LeadEdit, {46, 204, 28, 20});
     lead_->setValidator(new QIntValidator(0, 10, lead_));
     lead_->setMaxLength(2);
-    leadSpin_ = addControl<QSpinBox>(LeadSpin, {74, 184, 18, 20});
+    leadSpin_ = addControl<QSpinBox>(LeadSpin, {74, 204, 18, 20});
     leadSpin_->setRange(0, 10);
-    label(QStringLiteral("일전 부터 기념일 알림"), {96, 184, 140, 20});
+    label(QStringLiteral("일전 부터 기념일 알림"), {96, 204, 140, 20});
     connect(leadSpin_, &QSpinBox::valueChanged, this, [this](int v) {
         if (lead_->text().toInt() != v) lead_->setText(numberText(v));
     });
@@ -137,11 +147,11 @@ CAnniversaryDlg::CAnniversaryDlg(MainView& view, QWidget* parent)
         leadSpin_->setValue(std::clamp(t.toInt(), 0, 10));
     });
 
-    auto* save = addControl<ui::BitmapButton>(SaveButton, {70, 220, 40, 20});
+    auto* save = addControl<ui::BitmapButton>(SaveButton, {70, 240, 40, 20});
     save->loadBitmaps(189, 190);
     save->sizeToContent();
     save->setToolTip(QStringLiteral("SAVE"));
-    auto* cancel = addControl<ui::BitmapButton>(CancelButton, {130, 220, 40, 20});
+    auto* cancel = addControl<ui::BitmapButton>(CancelButton, {130, 240, 40, 20});
     cancel->loadBitmaps(195, 196);
     cancel->sizeToContent();
     cancel->setToolTip(QStringLiteral("Cancel"));
@@ -159,6 +169,9 @@ CAnniversaryDlg::CAnniversaryDlg(MainView& view, QWidget* parent)
             [this](const QDate& d) { OnDatePicked(d.year(), d.month(), d.day()); });
     for (QLineEdit* e : {year, month, day})
         connect(e, &QLineEdit::textEdited, this, &CAnniversaryDlg::OnDateTyped);
+    // Flipping a switch changes what the typed numbers mean, never the numbers.
+    for (QCheckBox* c : {lunar_, leapMonth_})
+        connect(c, &QAbstractButton::clicked, this, &CAnniversaryDlg::OnDateTyped);
     connect(periodInput_, &CNameInputWnd::nameEntered, this, &CAnniversaryDlg::OnPeriodEntered);
     connect(save, &QAbstractButton::clicked, this, &CAnniversaryDlg::OnSave);
     connect(cancel, &QAbstractButton::clicked, this, &CAnniversaryDlg::OnCancel);
@@ -207,10 +220,16 @@ bool CAnniversaryDlg::LoadInto(AnniversarySlot& slot, int recordId, bool takePer
         personName_ = fromField(text(image.participantNames));
         personId_ = firstParticipant(text(image.participantIds)).value_or(0);
     }
-    slot.year = numberText(date->year);
-    slot.month = numberText(date->month);
-    slot.day = numberText(date->day);
     const repeat::Rule rule = repeat::parse(text(image.place));
+    // A lunar yearly anniversary is shown by its lunar date, as it was typed.
+    std::optional<lunar::Date> shown;
+    if (rule.code == int(RepeatRule::EveryLunarYear))
+        shown = repeat::toLunar(repeat::Date::of(*date));
+    slot.lunar = shown.has_value();
+    slot.leapMonth = shown && shown->leap;
+    slot.year = numberText(shown ? shown->year : date->year);
+    slot.month = numberText(shown ? shown->month : date->month);
+    slot.day = numberText(shown ? shown->day : date->day);
     slot.code = rule.code;
     slot.period = rule.period;
     slot.lead = rule.lead;
@@ -254,6 +273,9 @@ void CAnniversaryDlg::ShowSlot(int n) {
     control<QLineEdit>(YearEdit)->setText(s.year);
     control<QLineEdit>(MonthEdit)->setText(s.month);
     control<QLineEdit>(DayEdit)->setText(s.day);
+    lunar_->setChecked(s.lunar);
+    leapMonth_->setChecked(s.leapMonth);
+    UpdateLeapSwitch();
     content_->setPlainText(s.content);
     lead_->setText(numberText(s.lead));
     {
@@ -268,35 +290,60 @@ void CAnniversaryDlg::ShowSlot(int n) {
     }
     addChoice(QStringLiteral("매년 %1월 %2일").arg(s.month, s.day), ChooseYear);
     addChoice(QStringLiteral("매월 %1일").arg(s.day), ChooseMonth);
+    int choice = -1;
     switch (RepeatRule(s.code)) {
         case RepeatRule::None:
-            addChoice(QStringLiteral("Custom.."), ChooseCustom);
-            repeat_->setCurrentIndex(0);
+            choice = ChooseNone;
             break;
         case RepeatRule::EveryYear:
-            addChoice(QStringLiteral("Custom.."), ChooseCustom);
-            repeat_->setCurrentIndex(1);
+            choice = ChooseYear;
             break;
         case RepeatRule::EveryMonth:
-            addChoice(QStringLiteral("Custom.."), ChooseCustom);
-            repeat_->setCurrentIndex(2);
+            choice = ChooseMonth;
             break;
         case RepeatRule::EveryNDays:
             addChoice(QStringLiteral("매 %1일").arg(s.period), ChooseNDays, s.period);
-            addChoice(QStringLiteral("Custom.."), ChooseCustom);
-            repeat_->setCurrentIndex(3);
+            choice = ChooseNDays;
+            break;
+        case RepeatRule::EveryLunarYear:
+            choice = ChooseLunarYear;
             break;
         default:
-            repeat_->setCurrentIndex(-1);
             break;
     }
+    // A code outside the five stays with nothing chosen, so saving keeps it.
+    if (choice >= 0) addChoice(QStringLiteral("Custom.."), ChooseCustom);
+    addChoice(QStringLiteral("매년(음력)"), ChooseLunarYear);
+    repeat_->setCurrentIndex(choice < 0 ? -1 : repeat_->findData(choice));
+}
+
+AnniversarySlot CAnniversaryDlg::shownDate() const {
+    AnniversarySlot s;
+    s.year = control<QLineEdit>(YearEdit)->text();
+    s.month = control<QLineEdit>(MonthEdit)->text();
+    s.day = control<QLineEdit>(DayEdit)->text();
+    s.lunar = lunar_->isChecked();
+    s.leapMonth = leapMonth_->isChecked();
+    return s;
+}
+
+void CAnniversaryDlg::UpdateLeapSwitch() {
+    const AnniversarySlot s = shownDate();
+    const bool offered = s.lunar && lunar::monthLength(s.year.trimmed().toInt(),
+                                                       s.month.trimmed().toInt(), true) > 0;
+    // A hidden switch must not make the date a leap month's.
+    if (!offered) leapMonth_->setChecked(false);
+    leapMonth_->setVisible(offered);
 }
 
 void CAnniversaryDlg::CollectSlot() {
     AnniversarySlot& s = slots_[size_t(current_ - 1)];
-    s.year = control<QLineEdit>(YearEdit)->text();
-    s.month = control<QLineEdit>(MonthEdit)->text();
-    s.day = control<QLineEdit>(DayEdit)->text();
+    const AnniversarySlot shown = shownDate();
+    s.year = shown.year;
+    s.month = shown.month;
+    s.day = shown.day;
+    s.lunar = shown.lunar;
+    s.leapMonth = shown.leapMonth;
     s.content = content_->toPlainText();
     const int index = repeat_->currentIndex();
     if (index >= 0) {
@@ -309,6 +356,9 @@ void CAnniversaryDlg::CollectSlot() {
                 break;
             case ChooseMonth:
                 s.code = int(RepeatRule::EveryMonth), s.period = 0;
+                break;
+            case ChooseLunarYear:
+                s.code = int(RepeatRule::EveryLunarYear), s.period = 0;
                 break;
             case ChooseNDays:
                 // The period of this entry: the slot's own, or the one just entered for it.
@@ -339,33 +389,47 @@ void CAnniversaryDlg::OnRepeatChosen(int index) {
 
 void CAnniversaryDlg::OnPeriodEntered() {
     const int n = toInt(periodInput_->GetText());
+    const int nDays = repeat_->findData(ChooseNDays);
     if (n < 1) {
-        repeat_->setCurrentIndex(repeat_->count() == 5 ? 3 : 0);
+        repeat_->setCurrentIndex(std::max(nDays, 0));
         return;
     }
     lastPeriod_ = n;
-    repeat_->removeItem(3);
+    // "매 n일" and "Custom.." follow "매월" whatever else the choices hold.
+    if (nDays >= 0) repeat_->removeItem(nDays);
+    if (const int custom = repeat_->findData(ChooseCustom); custom >= 0)
+        repeat_->removeItem(custom);
     repeat_->insertItem(3, QStringLiteral("매 %1일").arg(n), ChooseNDays);
     repeat_->setItemData(3, n, Qt::UserRole + 1);
-    if (repeat_->count() == 5) repeat_->removeItem(4);
     repeat_->insertItem(4, QStringLiteral("Custom.."), ChooseCustom);
     repeat_->setCurrentIndex(3);
 }
 
 void CAnniversaryDlg::OnDatePicked(int year, int month, int day) {
-    control<QLineEdit>(YearEdit)->setText(numberText(year));
-    control<QLineEdit>(MonthEdit)->setText(numberText(month));
-    control<QLineEdit>(DayEdit)->setText(numberText(day));
+    // The calendar picks a solar day; with 음력 on it is shown by its lunar date, so the day
+    // stored is the day picked.
+    lunar::Date shown{year, month, day, false};
+    if (lunar_->isChecked()) {
+        if (const std::optional<lunar::Date> l = repeat::toLunar({year, month, day}))
+            shown = *l;
+        else
+            lunar_->setChecked(false);  // no lunar date to show it by: it stays solar
+    }
+    control<QLineEdit>(YearEdit)->setText(numberText(shown.year));
+    control<QLineEdit>(MonthEdit)->setText(numberText(shown.month));
+    control<QLineEdit>(DayEdit)->setText(numberText(shown.day));
+    UpdateLeapSwitch();
+    leapMonth_->setChecked(shown.leap);
     calendar_->hide();
-    OfferRepeatChoices(month, day);
+    OfferRepeatChoices(shown.month, shown.day);
 }
 
 void CAnniversaryDlg::OnDateTyped() {
+    UpdateLeapSwitch();
     // While the date is incomplete the choices stay as they are; SAVE refuses it anyway.
-    if (const auto date =
-            slotDate(control<QLineEdit>(YearEdit)->text(), control<QLineEdit>(MonthEdit)->text(),
-                     control<QLineEdit>(DayEdit)->text()))
-        OfferRepeatChoices(date->month, date->day);
+    const AnniversarySlot shown = shownDate();
+    if (slotSolarDate(shown))
+        OfferRepeatChoices(shown.month.trimmed().toInt(), shown.day.trimmed().toInt());
 }
 
 void CAnniversaryDlg::OfferRepeatChoices(int month, int day) {
@@ -380,7 +444,8 @@ void CAnniversaryDlg::OfferRepeatChoices(int month, int day) {
     addChoice(QStringLiteral("매달 %1일").arg(day), ChooseMonth);
     if (kind == ChooseNDays) addChoice(QStringLiteral("매 %1일").arg(period), ChooseNDays, period);
     addChoice(QStringLiteral("Custom.."), ChooseCustom);
-    // A stored code outside the four (-1) stays with nothing chosen, so saving keeps it;
+    addChoice(QStringLiteral("매년(음력)"), ChooseLunarYear);
+    // A stored code outside the five (-1) stays with nothing chosen, so saving keeps it;
     // Custom.. is an action, not a choice to keep.
     const int choice = kind == ChooseCustom ? ChooseNone : kind;
     repeat_->setCurrentIndex(choice < 0 ? -1 : repeat_->findData(choice));

@@ -8,9 +8,11 @@
 #include <optional>
 
 #include "store/record_image.h"
+#include "store/repeat_rule.h"
 #include "ui/controls.h"
 
 class MainView;
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
@@ -36,20 +38,28 @@ void RunAnniversaryDlg(MainView& view, QWidget* parent, const QString& personNam
 // One slot of the editor.
 struct AnniversarySlot {
     QString year, month, day, content;
-    // A slot whose repeat was never chosen happens once: a code outside the four would
+    // A slot whose repeat was never chosen happens once: a code outside the five would
     // show the anniversary nowhere.
     int code = int(RepeatRule::None);
     int period = 0;
     int lead = 0;
+    // The year, month and day texts are a lunar date (음력), in a leap month (윤달) when
+    // leapMonth is set; the record still stores the solar day.
+    bool lunar = false;
+    bool leapMonth = false;
     bool loaded = false;
     int recordId = 0;
 };
 
 // Why a slot cannot be saved, or nothing when it can.
 enum class SlotRefusal { None, Date, Content };
+// The solar day of the slot's date texts, read as a lunar date when the slot says so; nothing
+// when they hold no real date (29 February of a common year, lunar month 13, a leap month the
+// year lacks, day 30 of a 29-day lunar month).
+std::optional<repeat::Date> slotSolarDate(const AnniversarySlot& slot);
 // The date must be a real one and the content present.
 SlotRefusal checkSlot(const AnniversarySlot& slot);
-// The record written for the slot: kind 30, the person's identifier and name, the date at
+// The record written for the slot: kind 30, the person's identifier and name, the solar date at
 // 00:00:00, the rule text and the content; everything else empty. The slot must pass checkSlot.
 RecordImage anniversaryRecord(const AnniversarySlot& slot, const QString& personName, int personId);
 
@@ -64,6 +74,8 @@ public:
     static constexpr int MonthEdit = 1043;
     static constexpr int DayEdit = 1044;
     static constexpr int CalendarButton = 1073;
+    static constexpr int LunarCheck = 1120;
+    static constexpr int LeapMonthCheck = 1121;
     static constexpr int ContentEdit = 1012;
     static constexpr int RepeatCombo = 1105;
     static constexpr int LeadEdit = 1009;
@@ -79,7 +91,8 @@ public:
         ChooseYear = 1,
         ChooseMonth = 2,
         ChooseCustom = 3,
-        ChooseNDays = 4
+        ChooseNDays = 4,
+        ChooseLunarYear = 5
     };
 
     explicit CAnniversaryDlg(MainView& view, QWidget* parent = nullptr);
@@ -99,8 +112,8 @@ public:
     void OnSlotChanged(int index);
     void OnRepeatChosen(int index);
     void OnDatePicked(int year, int month, int day);
-    // A date typed into the year, month and day edits: once it is a real date, the repeat
-    // choices follow it as they follow a pick in the calendar.
+    // A date typed into the year, month and day edits, or its 음력/윤달 switches flipped: once
+    // it is a real date, the repeat choices follow it as they follow a pick in the calendar.
     void OnDateTyped();
     void OnPeriodEntered();
     void OnSave();
@@ -120,6 +133,10 @@ private:
     void ShowSlot(int n);
     void CollectSlot();
     void addChoice(const QString& text, int data, int period = 0);
+    // The date as the edits and switches hold it now.
+    AnniversarySlot shownDate() const;
+    // 윤달 is offered only for a lunar year that has a leap month of the typed number.
+    void UpdateLeapSwitch();
     // The repeat choices for the date's month and day, whether picked or typed.
     void OfferRepeatChoices(int month, int day);
 
@@ -136,6 +153,8 @@ private:
 
     QComboBox* slotCombo_;
     QComboBox* repeat_;
+    QCheckBox* lunar_;
+    QCheckBox* leapMonth_;
     QLineEdit* lead_;
     QSpinBox* leadSpin_;
     QPlainTextEdit* content_;

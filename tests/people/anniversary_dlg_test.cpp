@@ -2,6 +2,7 @@
 // records it writes and the questions it asks, and the faults it must not have.
 #include "people/anniversary_dlg.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -12,6 +13,7 @@
 #include "clock/clock.h"
 #include "people/name_input_wnd.h"
 #include "people_list_fixture.h"
+#include "store/lunar_calendar.h"
 #include "store/repeat_rule.h"
 #include "ui/bitmap_button.h"
 #include "ui/month_calendar_ctrl.h"
@@ -24,6 +26,7 @@ namespace {
 const QString kClose =
     QStringLiteral("저장하지 않으신 데이터가 있는지 확인하세요. 정말 닫으시겠습니까?");
 const QString kChange = QStringLiteral("기존의 기념일을 변경하시겠습니까?");
+const QString kLunarYear = QStringLiteral("매년(음력)");
 
 QStringList choices(const CAnniversaryDlg& d) {
     QStringList out;
@@ -39,6 +42,40 @@ void setDate(CAnniversaryDlg& d, const QString& y, const QString& m, const QStri
     d.control<QLineEdit>(CAnniversaryDlg::MonthEdit)->setText(m);
     d.control<QLineEdit>(CAnniversaryDlg::DayEdit)->setText(day);
 }
+// Types into an edit as the user does, so the editor hears of it.
+void typeInto(CAnniversaryDlg& d, int id, const char* text) {
+    auto* e = d.control<QLineEdit>(id);
+    e->setFocus();
+    e->selectAll();
+    QTest::keyClicks(e, text);
+}
+void typeDate(CAnniversaryDlg& d, const char* y, const char* m, const char* day) {
+    typeInto(d, CAnniversaryDlg::YearEdit, y);
+    typeInto(d, CAnniversaryDlg::MonthEdit, m);
+    typeInto(d, CAnniversaryDlg::DayEdit, day);
+}
+QStringList shownDate(const CAnniversaryDlg& d) {
+    return {d.control<QLineEdit>(CAnniversaryDlg::YearEdit)->text(),
+            d.control<QLineEdit>(CAnniversaryDlg::MonthEdit)->text(),
+            d.control<QLineEdit>(CAnniversaryDlg::DayEdit)->text()};
+}
+QCheckBox* lunarSwitch(const CAnniversaryDlg& d) {
+    return d.control<QCheckBox>(CAnniversaryDlg::LunarCheck);
+}
+QCheckBox* leapSwitch(const CAnniversaryDlg& d) {
+    return d.control<QCheckBox>(CAnniversaryDlg::LeapMonthCheck);
+}
+void choose(CAnniversaryDlg& d, const QString& text) {
+    auto* combo = d.control<QComboBox>(CAnniversaryDlg::RepeatCombo);
+    const int index = combo->findText(text);
+    ASSERT_GE(index, 0) << text.toStdString();
+    combo->setCurrentIndex(index);
+    d.OnRepeatChosen(index);
+}
+void setContent(CAnniversaryDlg& d, const QString& text) {
+    d.control<QPlainTextEdit>(CAnniversaryDlg::ContentEdit)->setPlainText(text);
+}
+
 ::testing::AssertionResult save(CAnniversaryDlg& d) {
     return tap(d.control<ui::BitmapButton>(CAnniversaryDlg::SaveButton));
 }
@@ -75,6 +112,17 @@ protected:
         EXPECT_TRUE(store.ReadRecord(r));
         return r;
     }
+    // The solar day and the rule text of every anniversary, in store order.
+    using Saved = std::vector<std::pair<std::u16string, std::tuple<int, int, int>>>;
+    Saved savedAnniversaries() {
+        Saved saved;
+        store.walkRecords(AnniversaryKind, {PropPlace, PropStart}, [&](const RecordImage& r) {
+            const clk::SystemTime t = *clk::fromFileTime(r.start);
+            saved.push_back({std::u16string(text(r.place)), {t.year, t.month, t.day}});
+            return true;
+        });
+        return saved;
+    }
     int anniversaryCount() {
         int n = 0;
         store.walkRecords(AnniversaryKind, {}, [&](const RecordImage&) { return ++n > 0; });
@@ -100,8 +148,8 @@ TEST_F(AnniversaryDlgTest, ANewAnniversaryWithACustomPeriodIsStoredAsItsRecord) 
         QTest::mouseClick(d.calendar(), Qt::LeftButton, {}, page.cellRect(0, 4).center());
         EXPECT_FALSE(d.calendar()->isVisible());
         EXPECT_EQ(d.control<QLineEdit>(CAnniversaryDlg::DayEdit)->text(), "3");
-        EXPECT_EQ(choices(d),
-                  (QStringList{"<선택하세요>", "매년 3월 3일", "매달 3일", "Custom.."}));
+        EXPECT_EQ(choices(d), (QStringList{"<선택하세요>", "매년 3월 3일", "매달 3일", "Custom..",
+                                           "매년(음력)"}));
         testsupport::screenshot(&d, QStringLiteral("anniversary_editor"));
 
         // Custom..: 0 keeps the choice at "<선택하세요>", 10 makes "매 10일".
@@ -115,8 +163,8 @@ TEST_F(AnniversaryDlgTest, ANewAnniversaryWithACustomPeriodIsStoredAsItsRecord) 
         d.OnRepeatChosen(3);
         d.periodInput()->edit()->setText(QStringLiteral("10"));
         ASSERT_TRUE(tap(ui::control<QWidget>(d.periodInput(), CNameInputWnd::OkButton)));
-        EXPECT_EQ(choices(d),
-                  (QStringList{"<선택하세요>", "매년 3월 3일", "매달 3일", "매 10일", "Custom.."}));
+        EXPECT_EQ(choices(d), (QStringList{"<선택하세요>", "매년 3월 3일", "매달 3일", "매 10일",
+                                           "Custom..", "매년(음력)"}));
         EXPECT_EQ(chosen(d), 3);
 
         d.control<QPlainTextEdit>(CAnniversaryDlg::ContentEdit)
@@ -157,8 +205,8 @@ TEST_F(AnniversaryDlgTest, EachSlotKeepsItsOwnPeriodAndAFreshSlotHappensOnce) {
     const int other = addPerson(QStringLiteral("남"));
     addAnniversary(other, u"100;0;0;", u"남의 것");
     modals.expect<CAnniversaryDlg>([&](CAnniversaryDlg& d) {
-        EXPECT_EQ(choices(d),
-                  (QStringList{"<선택하세요>", "매년 3월 3일", "매월 3일", "매 10일", "Custom.."}));
+        EXPECT_EQ(choices(d), (QStringList{"<선택하세요>", "매년 3월 3일", "매월 3일", "매 10일",
+                                           "Custom..", "매년(음력)"}));
         EXPECT_EQ(chosen(d), 3);
         auto* slotBox = d.control<QComboBox>(CAnniversaryDlg::SlotCombo);
         slotBox->setCurrentIndex(1);
@@ -240,7 +288,8 @@ TEST_F(AnniversaryDlgTest, SingleModeChangesOnlyWhatItLoaded) {
         EXPECT_EQ(d.personId(), person);
         // Code 0: the date and content shown, no repeat entry chosen; kept as it was.
         EXPECT_EQ(chosen(d), -1);
-        EXPECT_EQ(choices(d), (QStringList{"<선택하세요>", "매년 3월 3일", "매월 3일"}));
+        EXPECT_EQ(choices(d),
+                  (QStringList{"<선택하세요>", "매년 3월 3일", "매월 3일", "매년(음력)"}));
         d.control<QPlainTextEdit>(CAnniversaryDlg::ContentEdit)
             ->setPlainText(QStringLiteral("바뀐 내용"));
         messages.expect(kChange, shell::IDYES);
@@ -289,16 +338,16 @@ TEST_F(AnniversaryDlgTest, ATypedDateOffersTheRepeatChoicesAndABirthdayIsStoredY
         type(month, "12");
         EXPECT_EQ(choices(d), QStringList{"<선택하세요>"});  // no day yet
         type(day, "10");
-        EXPECT_EQ(choices(d),
-                  (QStringList{"<선택하세요>", "매년 12월 10일", "매달 10일", "Custom.."}));
+        EXPECT_EQ(choices(d), (QStringList{"<선택하세요>", "매년 12월 10일", "매달 10일",
+                                           "Custom..", "매년(음력)"}));
         EXPECT_EQ(chosen(d), 0);
         auto* repeat = d.control<QComboBox>(CAnniversaryDlg::RepeatCombo);
         repeat->setCurrentIndex(1);
 
         // Correcting the day keeps the yearly choice, on the new day.
         type(day, "11");
-        EXPECT_EQ(choices(d),
-                  (QStringList{"<선택하세요>", "매년 12월 11일", "매달 11일", "Custom.."}));
+        EXPECT_EQ(choices(d), (QStringList{"<선택하세요>", "매년 12월 11일", "매달 11일",
+                                           "Custom..", "매년(음력)"}));
         EXPECT_EQ(chosen(d), 1);
         // A date the calendar cannot hold leaves the choices as they were.
         type(year, "1500");
@@ -332,8 +381,8 @@ TEST_F(AnniversaryDlgTest, ATypedDateOffersTheRepeatChoicesAndABirthdayIsStoredY
         const ui::MonthCalendarPage& page = calendar->page();
         QTest::mouseClick(calendar, Qt::LeftButton, {}, page.cellRect(0, 5).center());  // 1 March
         EXPECT_EQ(year->text(), "1985");
-        EXPECT_EQ(choices(d),
-                  (QStringList{"<선택하세요>", "매년 3월 1일", "매달 1일", "Custom.."}));
+        EXPECT_EQ(choices(d), (QStringList{"<선택하세요>", "매년 3월 1일", "매달 1일", "Custom..",
+                                           "매년(음력)"}));
         EXPECT_EQ(chosen(d), 2);
         d.control<QPlainTextEdit>(CAnniversaryDlg::ContentEdit)
             ->setPlainText(QStringLiteral("입사"));
@@ -343,13 +392,8 @@ TEST_F(AnniversaryDlgTest, ATypedDateOffersTheRepeatChoicesAndABirthdayIsStoredY
         d.OnCancel();
     });
     run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
-    std::vector<std::pair<std::u16string, std::tuple<int, int, int>>> saved;
-    store.walkRecords(AnniversaryKind, {PropPlace, PropStart}, [&](const RecordImage& r) {
-        const clk::SystemTime t = *clk::fromFileTime(r.start);
-        saved.push_back({std::u16string(text(r.place)), {t.year, t.month, t.day}});
-        return true;
-    });
-    EXPECT_EQ(saved, (decltype(saved){{u"100;0;0;", {1990, 12, 10}}, {u"200;0;0;", {1985, 3, 1}}}));
+    EXPECT_EQ(savedAnniversaries(),
+              (Saved{{u"100;0;0;", {1990, 12, 10}}, {u"200;0;0;", {1985, 3, 1}}}));
 }
 
 TEST_F(AnniversaryDlgTest, TheContentAndThePeriodTakeNoMoreThanTheRecordKeeps) {
@@ -437,6 +481,175 @@ TEST_F(AnniversaryDlgTest, MoreThanFiveAnniversariesFillTheFiveSlotsInStoreOrder
         d.OnCancel();
     });
     run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
+}
+
+TEST_F(AnniversaryDlgTest, ALunarBirthdayIsStoredOnItsSolarDay) {
+    modals.expect<CAnniversaryDlg>([&](CAnniversaryDlg& d) {
+        EXPECT_FALSE(lunarSwitch(d)->isChecked());
+        EXPECT_FALSE(leapSwitch(d)->isVisible());
+        typeDate(d, "1990", "3", "15");
+        ASSERT_TRUE(tap(lunarSwitch(d)));
+        // 1990 has no leap third month.
+        EXPECT_FALSE(leapSwitch(d)->isVisible());
+        EXPECT_EQ(choices(d), (QStringList{"<선택하세요>", "매년 3월 15일", "매달 15일", "Custom..",
+                                           kLunarYear}));
+        choose(d, kLunarYear);
+        setContent(d, QStringLiteral("생일"));
+        typeInto(d, CAnniversaryDlg::LeadEdit, "2");
+        messages.expect(QStringLiteral("1번의 데이터를 저장하시겠습니까?"), shell::IDYES);
+        ASSERT_TRUE(save(d));
+        messages.expect(kClose, shell::IDYES);
+        d.OnCancel();
+    });
+    run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
+    EXPECT_EQ(savedAnniversaries(), (Saved{{u"110;0;2;", {1990, 4, 10}}}));
+}
+
+TEST_F(AnniversaryDlgTest, ALeapMonthIsOfferedOnlyInAYearThatHasItAndAPickedDayStaysThatDay) {
+    modals.expect<CAnniversaryDlg>([&](CAnniversaryDlg& d) {
+        ASSERT_TRUE(tap(lunarSwitch(d)));
+        typeDate(d, "2023", "2", "1");
+        ASSERT_TRUE(leapSwitch(d)->isVisible());  // 2023 has a leap second month
+        ASSERT_TRUE(tap(leapSwitch(d)));
+        typeInto(d, CAnniversaryDlg::YearEdit, "2024");
+        EXPECT_FALSE(leapSwitch(d)->isVisible());
+        typeInto(d, CAnniversaryDlg::YearEdit, "2023");
+        ASSERT_TRUE(leapSwitch(d)->isVisible());
+        EXPECT_FALSE(leapSwitch(d)->isChecked());  // hidden, it was unticked
+        ASSERT_TRUE(tap(leapSwitch(d)));
+        choose(d, kLunarYear);
+        setContent(d, QStringLiteral("윤달 생일"));
+        testsupport::screenshot(&d, QStringLiteral("anniversary_editor_lunar"));
+        messages.expect(QStringLiteral("1번의 데이터를 저장하시겠습니까?"), shell::IDYES);
+        ASSERT_TRUE(save(d));
+
+        // The calendar picks 22 March 2023 (a Wednesday, fourth row): shown as 윤2월 1일.
+        auto* slotBox = d.control<QComboBox>(CAnniversaryDlg::SlotCombo);
+        slotBox->setCurrentIndex(1);
+        d.OnSlotChanged(1);
+        EXPECT_FALSE(lunarSwitch(d)->isChecked());
+        ASSERT_TRUE(tap(lunarSwitch(d)));
+        ASSERT_TRUE(tap(d.control<ui::BitmapButton>(CAnniversaryDlg::CalendarButton)));
+        ui::MonthCalendarCtrl* calendar = d.calendar();
+        QTest::mouseClick(calendar, Qt::LeftButton, {}, ui::MonthCalendarPage::yearRect().center());
+        QTest::keyClicks(calendar->yearChooser(), "2023");
+        QTest::keyClick(calendar->yearChooser(), Qt::Key_Return);
+        QTest::mouseClick(calendar, Qt::LeftButton, {}, calendar->page().cellRect(3, 3).center());
+        EXPECT_EQ(shownDate(d), (QStringList{"2023", "2", "1"}));
+        EXPECT_TRUE(leapSwitch(d)->isVisible() && leapSwitch(d)->isChecked());
+        EXPECT_EQ(choices(d)[1], "매년 2월 1일");
+        choose(d, QStringLiteral("매년 2월 1일"));
+        setContent(d, QStringLiteral("고른 날"));
+        messages.expect(QStringLiteral("2번의 데이터를 저장하시겠습니까?"), shell::IDYES);
+        ASSERT_TRUE(save(d));
+        messages.expect(kClose, shell::IDYES);
+        d.OnCancel();
+    });
+    run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
+    EXPECT_EQ(savedAnniversaries(),
+              (Saved{{u"110;0;0;", {2023, 3, 22}}, {u"100;0;0;", {2023, 3, 22}}}));
+
+    // Loaded back by its leap month.
+    modals.expect<CAnniversaryDlg>([&](CAnniversaryDlg& d) {
+        EXPECT_EQ(shownDate(d), (QStringList{"2023", "2", "1"}));
+        EXPECT_TRUE(leapSwitch(d)->isVisible() && leapSwitch(d)->isChecked());
+        messages.expect(kClose, shell::IDYES);
+        d.OnCancel();
+    });
+    run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
+}
+
+TEST_F(AnniversaryDlgTest, LunarDatesThatDoNotExistAreRefusedAndNothingIsStored) {
+    int shortMonth = 1;  // a 29-day month of lunar 2023
+    while (lunar::monthLength(2023, shortMonth, false) != 29) ++shortMonth;
+    const QByteArray shortText = QByteArray::number(shortMonth);
+    modals.expect<CAnniversaryDlg>([&](CAnniversaryDlg& d) {
+        setContent(d, QStringLiteral("생일"));
+        ASSERT_TRUE(tap(lunarSwitch(d)));
+        for (auto [y, m, day] :
+             {std::tuple{"1500", "1", "1"}, std::tuple{"2023", "13", "1"},
+              std::tuple{"2023", "1", "31"}, std::tuple{"2023", shortText.constData(), "30"}}) {
+            typeDate(d, y, m, day);
+            messages.expect(QStringLiteral("날짜를 입력하세요"));
+            ASSERT_TRUE(save(d));
+        }
+        // Day 30 of that month is no lunar date but a solar one.
+        ASSERT_TRUE(tap(lunarSwitch(d)));
+        messages.expect(QStringLiteral("1번의 데이터를 저장하시겠습니까?"), shell::IDNO);
+        ASSERT_TRUE(save(d));
+        messages.expect(kClose, shell::IDYES);
+        d.OnCancel();
+    });
+    run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
+    EXPECT_EQ(anniversaryCount(), 0);
+
+    // A leap month the year lacks, which the hidden switch cannot give.
+    AnniversarySlot slot;
+    slot.year = "2024", slot.month = "2", slot.day = "1", slot.content = "x";
+    slot.lunar = slot.leapMonth = true;
+    EXPECT_EQ(checkSlot(slot), SlotRefusal::Date);
+    slot.year = "2023";
+    EXPECT_EQ(checkSlot(slot), SlotRefusal::None);
+}
+
+TEST_F(AnniversaryDlgTest, EachSlotKeepsItsSwitchAndCodeAndCustomStaysBeforeTheLunarChoice) {
+    addAnniversary(person, u"110;0;1;", u"음력 생일", 1990, 4, 10);
+    addAnniversary(person, u"100;0;0;", u"결혼");
+    modals.expect<CAnniversaryDlg>([&](CAnniversaryDlg& d) {
+        auto* slotBox = d.control<QComboBox>(CAnniversaryDlg::SlotCombo);
+        const auto toSlot = [&](int n) {
+            slotBox->setCurrentIndex(n - 1);
+            d.OnSlotChanged(n - 1);
+        };
+        EXPECT_TRUE(lunarSwitch(d)->isChecked());
+        EXPECT_EQ(shownDate(d), (QStringList{"1990", "3", "15"}));
+        EXPECT_EQ(choices(d)[chosen(d)], kLunarYear);
+        // Flipping the switch changes what the numbers mean, never the numbers.
+        ASSERT_TRUE(tap(lunarSwitch(d)));
+        EXPECT_EQ(shownDate(d), (QStringList{"1990", "3", "15"}));
+        ASSERT_TRUE(tap(lunarSwitch(d)));
+        toSlot(2);
+        EXPECT_FALSE(lunarSwitch(d)->isChecked());
+        EXPECT_EQ(shownDate(d), (QStringList{"2000", "3", "3"}));
+        EXPECT_EQ(chosen(d), 1);
+        // A fresh slot: lunar 2005-1-1 every ten days, then away and back.
+        toSlot(3);
+        EXPECT_FALSE(lunarSwitch(d)->isChecked());
+        ASSERT_TRUE(tap(lunarSwitch(d)));
+        typeDate(d, "2005", "1", "1");
+        choose(d, kLunarYear);
+        choose(d, QStringLiteral("Custom.."));
+        d.periodInput()->edit()->setText(QStringLiteral("10"));
+        ASSERT_TRUE(tap(ui::control<QWidget>(d.periodInput(), CNameInputWnd::OkButton)));
+        EXPECT_EQ(choices(d), (QStringList{"<선택하세요>", "매년 1월 1일", "매달 1일", "매 10일",
+                                           "Custom..", kLunarYear}));
+        EXPECT_EQ(chosen(d), 3);
+        choose(d, QStringLiteral("Custom.."));
+        d.periodInput()->edit()->setText(QStringLiteral("0"));
+        ASSERT_TRUE(tap(ui::control<QWidget>(d.periodInput(), CNameInputWnd::OkButton)));
+        EXPECT_EQ(chosen(d), 3);
+        toSlot(1);
+        EXPECT_TRUE(lunarSwitch(d)->isChecked());
+        EXPECT_EQ(shownDate(d), (QStringList{"1990", "3", "15"}));
+        messages.expect(kChange, shell::IDYES);
+        ASSERT_TRUE(save(d));
+        toSlot(2);
+        messages.expect(kChange, shell::IDYES);
+        ASSERT_TRUE(save(d));
+        toSlot(3);
+        EXPECT_TRUE(lunarSwitch(d)->isChecked());
+        EXPECT_EQ(shownDate(d), (QStringList{"2005", "1", "1"}));
+        setContent(d, QStringLiteral("열흘마다"));
+        messages.expect(QStringLiteral("3번의 데이터를 저장하시겠습니까?"), shell::IDYES);
+        ASSERT_TRUE(save(d));
+        messages.expect(kClose, shell::IDYES);
+        d.OnCancel();
+    });
+    run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
+    // Lunar 2005-1-1 is 9 February 2005.
+    EXPECT_EQ(savedAnniversaries(), (Saved{{u"110;0;1;", {1990, 4, 10}},
+                                           {u"100;0;0;", {2000, 3, 3}},
+                                           {u"300;10;0;", {2005, 2, 9}}}));
 }
 
 }  // namespace
