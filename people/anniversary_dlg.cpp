@@ -288,8 +288,12 @@ void CAnniversaryDlg::ShowSlot(int n) {
         repeat_->setCurrentIndex(0);
         return;
     }
-    addChoice(QStringLiteral("매년 %1월 %2일").arg(s.month, s.day), ChooseYear);
-    addChoice(QStringLiteral("매월 %1일").arg(s.day), ChooseMonth);
+    // A lunar date's solar entries name the solar day they would repeat on.
+    const std::optional<repeat::Date> solar = s.lunar ? slotSolarDate(s) : std::nullopt;
+    const QString month = solar ? numberText(solar->month) : s.month;
+    const QString day = solar ? numberText(solar->day) : s.day;
+    addChoice(QStringLiteral("매년 %1월 %2일").arg(month, day), ChooseYear);
+    addChoice(QStringLiteral("매월 %1일").arg(day), ChooseMonth);
     int choice = -1;
     switch (RepeatRule(s.code)) {
         case RepeatRule::None:
@@ -421,15 +425,15 @@ void CAnniversaryDlg::OnDatePicked(int year, int month, int day) {
     UpdateLeapSwitch();
     leapMonth_->setChecked(shown.leap);
     calendar_->hide();
-    OfferRepeatChoices(shown.month, shown.day);
+    OfferRepeatChoices(month, day);
 }
 
 void CAnniversaryDlg::OnDateTyped() {
     UpdateLeapSwitch();
     // While the date is incomplete the choices stay as they are; SAVE refuses it anyway.
-    const AnniversarySlot shown = shownDate();
-    if (slotSolarDate(shown))
-        OfferRepeatChoices(shown.month.trimmed().toInt(), shown.day.trimmed().toInt());
+    // The solar entries name the solar day they repeat on, even while a lunar date is typed.
+    if (const std::optional<repeat::Date> date = slotSolarDate(shownDate()))
+        OfferRepeatChoices(date->month, date->day);
 }
 
 void CAnniversaryDlg::OfferRepeatChoices(int month, int day) {

@@ -489,9 +489,9 @@ TEST_F(AnniversaryDlgTest, ALunarBirthdayIsStoredOnItsSolarDay) {
         EXPECT_FALSE(leapSwitch(d)->isVisible());
         typeDate(d, "1990", "3", "15");
         ASSERT_TRUE(tap(lunarSwitch(d)));
-        // 1990 has no leap third month.
+        // 1990 has no leap third month. The solar entries name the day they would repeat on.
         EXPECT_FALSE(leapSwitch(d)->isVisible());
-        EXPECT_EQ(choices(d), (QStringList{"<선택하세요>", "매년 3월 15일", "매달 15일", "Custom..",
+        EXPECT_EQ(choices(d), (QStringList{"<선택하세요>", "매년 4월 10일", "매달 10일", "Custom..",
                                            kLunarYear}));
         choose(d, kLunarYear);
         setContent(d, QStringLiteral("생일"));
@@ -537,8 +537,8 @@ TEST_F(AnniversaryDlgTest, ALeapMonthIsOfferedOnlyInAYearThatHasItAndAPickedDayS
         QTest::mouseClick(calendar, Qt::LeftButton, {}, calendar->page().cellRect(3, 3).center());
         EXPECT_EQ(shownDate(d), (QStringList{"2023", "2", "1"}));
         EXPECT_TRUE(leapSwitch(d)->isVisible() && leapSwitch(d)->isChecked());
-        EXPECT_EQ(choices(d)[1], "매년 2월 1일");
-        choose(d, QStringLiteral("매년 2월 1일"));
+        EXPECT_EQ(choices(d)[1], "매년 3월 22일");
+        choose(d, QStringLiteral("매년 3월 22일"));
         setContent(d, QStringLiteral("고른 날"));
         messages.expect(QStringLiteral("2번의 데이터를 저장하시겠습니까?"), shell::IDYES);
         ASSERT_TRUE(save(d));
@@ -621,7 +621,8 @@ TEST_F(AnniversaryDlgTest, EachSlotKeepsItsSwitchAndCodeAndCustomStaysBeforeTheL
         choose(d, QStringLiteral("Custom.."));
         d.periodInput()->edit()->setText(QStringLiteral("10"));
         ASSERT_TRUE(tap(ui::control<QWidget>(d.periodInput(), CNameInputWnd::OkButton)));
-        EXPECT_EQ(choices(d), (QStringList{"<선택하세요>", "매년 1월 1일", "매달 1일", "매 10일",
+        // Lunar 2005-1-1 is 9 February.
+        EXPECT_EQ(choices(d), (QStringList{"<선택하세요>", "매년 2월 9일", "매달 9일", "매 10일",
                                            "Custom..", kLunarYear}));
         EXPECT_EQ(chosen(d), 3);
         choose(d, QStringLiteral("Custom.."));
