@@ -70,10 +70,14 @@ TEST_F(TodayTest, EachRepeatRuleFallsOnItsOwnDays) {
     addAnniversary(u"I", u"한 번", date(2025, 3, 14), none);
     addAnniversary(u"J", u"알 수 없는 규칙", kToday, 999);
     addAnniversary(u"K", u"하루 간격", date(1601, 1, 2), days, 1);
+    // Today, 2026-03-14, is lunar 1/26: so was 2000-03-01, but 2020-03-14 was in the 2nd month.
+    const int lunarYear = int(RepeatRule::EveryLunarYear);
+    addAnniversary(u"L", u"음력", date(2000, 3, 1), lunarYear);
+    addAnniversary(u"M", u"음력", date(2020, 3, 14), lunarYear);
     EXPECT_EQ(computeToday(clk::localTime()).lines,
               (std::vector<std::u16string>{line(u"A", u"7일 간격"), line(u"D", u"매월"),
                                            line(u"F2", u"매년"), line(u"H", u"한 번"),
-                                           line(u"K", u"하루 간격")}));
+                                           line(u"K", u"하루 간격"), line(u"L", u"음력")}));
 }
 
 TEST_F(TodayTest, IntervalBelowOneFallsOnlyOnItsOwnDate) {
