@@ -14,30 +14,21 @@ namespace {
 
 using namespace benchschedule;
 
-struct Fixture {
-    CRecordStore store;
-
-    static Fixture& get() {
-        static Fixture* f = new Fixture;
-        return *f;
-    }
-
-    Fixture() {
-        fill(store, [](int) { return int(RepeatRule::EveryLunarYear); });
-    }
-};
+CRecordStore& records() {
+    return filledStore([](int) { return int(RepeatRule::EveryLunarYear); });
+}
 
 void BM_PlainWalkKindStartPlace(benchmark::State& state) {
-    plainWalkKindStartPlace(state, Fixture::get().store);
+    plainWalkKindStartPlace(state, records());
 }
 BENCHMARK(BM_PlainWalkKindStartPlace)->Unit(benchmark::kMillisecond);
 
 void BM_MonthCalendarRefreshLunar(benchmark::State& state) {
-    auto& f = Fixture::get();
     // A different month each pass, so no answer is carried from one refresh to the next.
     int month = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(schedule::monthMarks(f.store, 2026 + month / 12, 1 + month % 12));
+        benchmark::DoNotOptimize(
+            schedule::monthMarks(records(), 2026 + month / 12, 1 + month % 12));
         month = (month + 1) % 48;
     }
 }
@@ -60,5 +51,5 @@ BENCHMARK(BM_MonthHolidays)->Unit(benchmark::kMicrosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    return benchdevice::runOnTemporaryDevice(argc, argv, "lunar-bench", [] { Fixture::get(); });
+    return benchdevice::runOnTemporaryDevice(argc, argv, "lunar-bench", [] { records(); });
 }

@@ -16,34 +16,23 @@ namespace {
 
 using namespace benchschedule;
 
-struct Fixture {
-    CRecordStore store;
-
-    static Fixture& get() {
-        static Fixture* f = new Fixture;
-        return *f;
-    }
-
-    Fixture() {
-        fill(store, [](int i) { return std::array{50, 100, 200, 300}[size_t(i % 4)]; });
-    }
-};
+CRecordStore& records() {
+    return filledStore([](int i) { return std::array{50, 100, 200, 300}[size_t(i % 4)]; });
+}
 
 void BM_PlainWalkKindStartPlace(benchmark::State& state) {
-    plainWalkKindStartPlace(state, Fixture::get().store);
+    plainWalkKindStartPlace(state, records());
 }
 BENCHMARK(BM_PlainWalkKindStartPlace)->Unit(benchmark::kMillisecond);
 
 void BM_MonthCalendarRefresh(benchmark::State& state) {
-    auto& f = Fixture::get();
-    for (auto _ : state) benchmark::DoNotOptimize(schedule::monthMarks(f.store, 2005, 3));
+    for (auto _ : state) benchmark::DoNotOptimize(schedule::monthMarks(records(), 2005, 3));
 }
 BENCHMARK(BM_MonthCalendarRefresh)->Unit(benchmark::kMillisecond);
 
 void BM_FillDay(benchmark::State& state) {
-    auto& f = Fixture::get();
     for (auto _ : state) {
-        std::vector<listctl::ListRow> rows = schedule::dayRows(f.store, {2005, 3, 14});
+        std::vector<listctl::ListRow> rows = schedule::dayRows(records(), {2005, 3, 14});
         listctl::sortRows(rows);
         benchmark::DoNotOptimize(rows.data());
     }
@@ -69,5 +58,5 @@ BENCHMARK(BM_LayoutThousandRows)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     // The 5000 records are made before any timing starts.
-    return benchdevice::runOnTemporaryDevice(argc, argv, "schedule-bench", [] { Fixture::get(); });
+    return benchdevice::runOnTemporaryDevice(argc, argv, "schedule-bench", [] { records(); });
 }

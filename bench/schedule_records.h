@@ -52,6 +52,16 @@ inline void fill(CRecordStore& store, const std::function<int(int)>& codeOf) {
     }
 }
 
+// The program's store, filled at its first use (before any timing: see runOnTemporaryDevice).
+inline CRecordStore& filledStore(const std::function<int(int)>& codeOf) {
+    static CRecordStore* store = [&] {
+        auto* s = new CRecordStore;
+        fill(*s, codeOf);
+        return s;
+    }();
+    return *store;
+}
+
 inline void plainWalkKindStartPlace(benchmark::State& state, CRecordStore& store) {
     for (auto _ : state) {
         int n = 0;
