@@ -33,6 +33,11 @@ constexpr int kOneTimeOrder = 11;
 constexpr int kSubstituteOrder = 12;
 constexpr size_t kMaxOneTimeDays = 4096;
 
+// Date order; on one day, the order of the list of holidays.
+bool dayThenListOrder(const Entry& a, const Entry& b) {
+    return a.day != b.day ? a.day < b.day : a.order < b.order;
+}
+
 int weekday(int64_t day) {
     return clk::fromDayNumber(day).dayOfWeek;  // 0 = Sunday
 }
@@ -169,9 +174,7 @@ std::vector<Holiday> ofYear(int year, const std::vector<Holiday>& oneTime) {
         if (h.date.year == year && !listed)
             add(repeat::dayNumber(h.date), kOneTimeOrder, h.name, Substitute::None, 0);
     }
-    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return a.day != b.day ? a.day < b.day : a.order < b.order;
-    });
+    std::stable_sort(entries.begin(), entries.end(), dayThenListOrder);
 
     // One substitute for each day that calls for one, in date order, each taking the first
     // free day after it; a later one skips the earlier ones' days.
@@ -200,9 +203,7 @@ std::vector<Holiday> ofYear(int year, const std::vector<Holiday>& oneTime) {
     }
 
     entries.insert(entries.end(), substitutes.begin(), substitutes.end());
-    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return a.day != b.day ? a.day < b.day : a.order < b.order;
-    });
+    std::stable_sort(entries.begin(), entries.end(), dayThenListOrder);
     std::vector<Holiday> out;
     out.reserve(entries.size());
     for (Entry& e : entries) out.push_back({repeat::dateOf(e.day), std::move(e.name)});
@@ -220,9 +221,9 @@ uint32_t daysOfMonth(const std::vector<Holiday>& holidays, int year, int month) 
     return days;
 }
 
-std::u16string namesOn(const std::vector<Holiday>& yearHolidays, const repeat::Date& day) {
+std::u16string namesOn(const std::vector<Holiday>& holidays, const repeat::Date& day) {
     std::u16string names;
-    for (const Holiday& h : yearHolidays) {
+    for (const Holiday& h : holidays) {
         if (h.date != day) continue;
         if (!names.empty()) names += u", ";
         names += h.name;
