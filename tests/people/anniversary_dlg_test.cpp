@@ -105,6 +105,16 @@ protected:
         EXPECT_TRUE(store.AddRecord(r));
         return r.id;
     }
+    // SAVE of a new slot, answering Yes to whether slot n is to be saved.
+    ::testing::AssertionResult saveAsNew(CAnniversaryDlg& d, int n) {
+        messages.expect(QStringLiteral("%1번의 데이터를 저장하시겠습니까?").arg(n), shell::IDYES);
+        return save(d);
+    }
+    // Cancel in management mode, answering Yes to closing.
+    void closeAnsweringYes(CAnniversaryDlg& d) {
+        messages.expect(kClose, shell::IDYES);
+        d.OnCancel();
+    }
     RecordImage stored(int id) {
         RecordImage r{};
         r.kind = AnniversaryKind;
@@ -170,8 +180,7 @@ TEST_F(AnniversaryDlgTest, ANewAnniversaryWithACustomPeriodIsStoredAsItsRecord) 
         d.control<QPlainTextEdit>(CAnniversaryDlg::ContentEdit)
             ->setPlainText(QStringLiteral("첫 만남"));
         d.control<QLineEdit>(CAnniversaryDlg::LeadEdit)->setText(QStringLiteral("3"));
-        messages.expect(QStringLiteral("1번의 데이터를 저장하시겠습니까?"), shell::IDYES);
-        ASSERT_TRUE(save(d));
+        ASSERT_TRUE(saveAsNew(d, 1));
         EXPECT_TRUE(d.slot(1).loaded);
         // Saving again changes the record just added.
         messages.expect(kChange, shell::IDYES);
@@ -223,15 +232,13 @@ TEST_F(AnniversaryDlgTest, EachSlotKeepsItsOwnPeriodAndAFreshSlotHappensOnce) {
         setDate(d, "2005", "4", "5");
         d.control<QPlainTextEdit>(CAnniversaryDlg::ContentEdit)
             ->setPlainText(QStringLiteral("새것"));
-        messages.expect(QStringLiteral("3번의 데이터를 저장하시겠습니까?"), shell::IDYES);
-        ASSERT_TRUE(save(d));
+        ASSERT_TRUE(saveAsNew(d, 3));
         // Back to slot 1, saved as it was.
         slotBox->setCurrentIndex(0);
         d.OnSlotChanged(0);
         messages.expect(kChange, shell::IDYES);
         ASSERT_TRUE(save(d));
-        messages.expect(kClose, shell::IDYES);
-        d.OnCancel();
+        closeAnsweringYes(d);
     });
     run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
     EXPECT_EQ(text(stored(tenDays).place), u"300;10;1;");
@@ -272,8 +279,7 @@ TEST_F(AnniversaryDlgTest, ImpossibleDatesAndEmptyContentAreRefusedAndNothingIsS
         messages.expect(kClose, shell::IDNO);
         d.OnCancel();
         EXPECT_TRUE(d.isVisible());
-        messages.expect(kClose, shell::IDYES);
-        d.OnCancel();
+        closeAnsweringYes(d);
     });
     run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
     EXPECT_EQ(anniversaryCount(), 0);
@@ -359,8 +365,7 @@ TEST_F(AnniversaryDlgTest, ATypedDateOffersTheRepeatChoicesAndABirthdayIsStoredY
 
         d.control<QPlainTextEdit>(CAnniversaryDlg::ContentEdit)
             ->setPlainText(QStringLiteral("생일"));
-        messages.expect(QStringLiteral("1번의 데이터를 저장하시겠습니까?"), shell::IDYES);
-        ASSERT_TRUE(save(d));
+        ASSERT_TRUE(saveAsNew(d, 1));
 
         // The calendar reaches another decade through its year, and its pick takes the same
         // road: the choice made stays chosen.
@@ -386,10 +391,8 @@ TEST_F(AnniversaryDlgTest, ATypedDateOffersTheRepeatChoicesAndABirthdayIsStoredY
         EXPECT_EQ(chosen(d), 2);
         d.control<QPlainTextEdit>(CAnniversaryDlg::ContentEdit)
             ->setPlainText(QStringLiteral("입사"));
-        messages.expect(QStringLiteral("2번의 데이터를 저장하시겠습니까?"), shell::IDYES);
-        ASSERT_TRUE(save(d));
-        messages.expect(kClose, shell::IDYES);
-        d.OnCancel();
+        ASSERT_TRUE(saveAsNew(d, 2));
+        closeAnsweringYes(d);
     });
     run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
     EXPECT_EQ(savedAnniversaries(),
@@ -412,10 +415,8 @@ TEST_F(AnniversaryDlgTest, TheContentAndThePeriodTakeNoMoreThanTheRecordKeeps) {
         testsupport::commitText(d.periodInput()->edit(), QStringLiteral("123456789012"));
         EXPECT_EQ(d.periodInput()->edit()->text(), QStringLiteral("12345678"));
         d.periodInput()->DestroyWindow();
-        messages.expect(QStringLiteral("1번의 데이터를 저장하시겠습니까?"), shell::IDYES);
-        ASSERT_TRUE(save(d));
-        messages.expect(kClose, shell::IDYES);
-        d.OnCancel();
+        ASSERT_TRUE(saveAsNew(d, 1));
+        closeAnsweringYes(d);
     });
     run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
     std::u16string stored;
@@ -435,8 +436,7 @@ TEST_F(AnniversaryDlgTest, NoAnniversaryIsAddedForNoOneButAStoredOneStaysEditabl
         messages.expect(noPerson);
         ASSERT_TRUE(save(d));
         EXPECT_FALSE(d.slot(d.currentSlot()).loaded);
-        messages.expect(kClose, shell::IDYES);
-        d.OnCancel();
+        closeAnsweringYes(d);
     };
     // At start nobody is current.
     modals.expect<CAnniversaryDlg>(fillAndSave);
@@ -477,8 +477,7 @@ TEST_F(AnniversaryDlgTest, MoreThanFiveAnniversariesFillTheFiveSlotsInStoreOrder
             EXPECT_EQ(d.slot(n).recordId, ids[size_t(n - 1)]);
             EXPECT_EQ(d.slot(n).content, QString::number(n - 1));
         }
-        messages.expect(kClose, shell::IDYES);
-        d.OnCancel();
+        closeAnsweringYes(d);
     });
     run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
 }
@@ -496,10 +495,8 @@ TEST_F(AnniversaryDlgTest, ALunarBirthdayIsStoredOnItsSolarDay) {
         choose(d, kLunarYear);
         setContent(d, QStringLiteral("생일"));
         typeInto(d, CAnniversaryDlg::LeadEdit, "2");
-        messages.expect(QStringLiteral("1번의 데이터를 저장하시겠습니까?"), shell::IDYES);
-        ASSERT_TRUE(save(d));
-        messages.expect(kClose, shell::IDYES);
-        d.OnCancel();
+        ASSERT_TRUE(saveAsNew(d, 1));
+        closeAnsweringYes(d);
     });
     run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
     EXPECT_EQ(savedAnniversaries(), (Saved{{u"110;0;2;", {1990, 4, 10}}}));
@@ -520,8 +517,7 @@ TEST_F(AnniversaryDlgTest, ALeapMonthIsOfferedOnlyInAYearThatHasItAndAPickedDayS
         choose(d, kLunarYear);
         setContent(d, QStringLiteral("윤달 생일"));
         testsupport::screenshot(&d, QStringLiteral("anniversary_editor_lunar"));
-        messages.expect(QStringLiteral("1번의 데이터를 저장하시겠습니까?"), shell::IDYES);
-        ASSERT_TRUE(save(d));
+        ASSERT_TRUE(saveAsNew(d, 1));
 
         // The calendar picks 22 March 2023 (a Wednesday, fourth row): shown as 윤2월 1일.
         auto* slotBox = d.control<QComboBox>(CAnniversaryDlg::SlotCombo);
@@ -540,10 +536,8 @@ TEST_F(AnniversaryDlgTest, ALeapMonthIsOfferedOnlyInAYearThatHasItAndAPickedDayS
         EXPECT_EQ(choices(d)[1], "매년 3월 22일");
         choose(d, QStringLiteral("매년 3월 22일"));
         setContent(d, QStringLiteral("고른 날"));
-        messages.expect(QStringLiteral("2번의 데이터를 저장하시겠습니까?"), shell::IDYES);
-        ASSERT_TRUE(save(d));
-        messages.expect(kClose, shell::IDYES);
-        d.OnCancel();
+        ASSERT_TRUE(saveAsNew(d, 2));
+        closeAnsweringYes(d);
     });
     run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
     EXPECT_EQ(savedAnniversaries(),
@@ -553,8 +547,7 @@ TEST_F(AnniversaryDlgTest, ALeapMonthIsOfferedOnlyInAYearThatHasItAndAPickedDayS
     modals.expect<CAnniversaryDlg>([&](CAnniversaryDlg& d) {
         EXPECT_EQ(shownDate(d), (QStringList{"2023", "2", "1"}));
         EXPECT_TRUE(leapSwitch(d)->isVisible() && leapSwitch(d)->isChecked());
-        messages.expect(kClose, shell::IDYES);
-        d.OnCancel();
+        closeAnsweringYes(d);
     });
     run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
 }
@@ -577,8 +570,7 @@ TEST_F(AnniversaryDlgTest, LunarDatesThatDoNotExistAreRefusedAndNothingIsStored)
         ASSERT_TRUE(tap(lunarSwitch(d)));
         messages.expect(QStringLiteral("1번의 데이터를 저장하시겠습니까?"), shell::IDNO);
         ASSERT_TRUE(save(d));
-        messages.expect(kClose, shell::IDYES);
-        d.OnCancel();
+        closeAnsweringYes(d);
     });
     run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
     EXPECT_EQ(anniversaryCount(), 0);
@@ -641,10 +633,8 @@ TEST_F(AnniversaryDlgTest, EachSlotKeepsItsSwitchAndCodeAndCustomStaysBeforeTheL
         EXPECT_TRUE(lunarSwitch(d)->isChecked());
         EXPECT_EQ(shownDate(d), (QStringList{"2005", "1", "1"}));
         setContent(d, QStringLiteral("열흘마다"));
-        messages.expect(QStringLiteral("3번의 데이터를 저장하시겠습니까?"), shell::IDYES);
-        ASSERT_TRUE(save(d));
-        messages.expect(kClose, shell::IDYES);
-        d.OnCancel();
+        ASSERT_TRUE(saveAsNew(d, 3));
+        closeAnsweringYes(d);
     });
     run(QStringLiteral("홍길동"), person, 0, AnniversaryManageMode);
     // Lunar 2005-1-1 is 9 February 2005.
