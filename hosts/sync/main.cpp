@@ -1,5 +1,6 @@
 // quorin-sync: back up the handheld's records into the desktop's backup file, restore them,
-// show the store's options, or tell what a backup would send.
+// show the store's options, tell what a backup would send, or export the records as vCard and
+// iCalendar files.
 #include <QApplication>
 #include <cstdlib>
 #include <filesystem>
@@ -7,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "export_command.h"
 #include "sync_service.h"
 
 namespace {
@@ -14,7 +16,9 @@ namespace {
 int usage() {
     std::cerr
         << "usage: quorin-sync [--device DIR] [--desktop DIR] [--handrepl LIB] [--deskrepl LIB]"
-           " [--wait SECONDS] backup|restore|options|status\n";
+           " [--wait SECONDS] backup|restore|options|status\n"
+           "       quorin-sync [--device DIR] export [--contacts FILE.vcf] [--calendar FILE.ics]"
+           " [--rscale]\n";
     return 2;
 }
 
@@ -25,6 +29,7 @@ int main(int argc, char** argv) {
         std::filesystem::read_symlink("/proc/self/exe").parent_path();
     quorinsync::Paths paths{(here / "libhandrepl.so").string(), (here / "libdeskrepl.so").string()};
     std::string command;
+    quorinsync::ExportRequest exportRequest;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if ((a == "--device" || a == "--desktop" || a == "--handrepl" || a == "--deskrepl" ||
@@ -41,6 +46,10 @@ int main(int argc, char** argv) {
             if (a == "--desktop") setenv("QUORIN_DESKTOP", v.c_str(), 1);
             if (a == "--handrepl") paths.handrepl = v;
             if (a == "--deskrepl") paths.deskrepl = v;
+        } else if ((a == "--contacts" || a == "--calendar") && i + 1 < argc && argv[i + 1][0]) {
+            (a == "--contacts" ? exportRequest.contacts : exportRequest.calendar) = argv[++i];
+        } else if (a == "--rscale") {
+            exportRequest.rscale = true;
         } else if (command.empty() && a[0] != '-') {
             command = a;
         } else {
@@ -61,6 +70,10 @@ int main(int argc, char** argv) {
             std::cout << "added " << counts.added << "\nchanged " << counts.changed << "\ndeleted "
                       << counts.deleted << "\n";
         return rc;
+    }
+    if (command == "export") {
+        if (exportRequest.contacts.empty() && exportRequest.calendar.empty()) return usage();
+        return quorinsync::exportRecords(exportRequest, std::cout, std::cerr);
     }
     if (command == "options") {
         QApplication app(argc, argv);
