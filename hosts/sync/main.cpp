@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "dav_command.h"
 #include "export_command.h"
 #include "sync_service.h"
 
@@ -18,13 +19,16 @@ int usage() {
         << "usage: quorin-sync [--device DIR] [--desktop DIR] [--handrepl LIB] [--deskrepl LIB]"
            " [--wait SECONDS] backup|restore|options|status\n"
            "       quorin-sync [--device DIR] export [--contacts FILE.vcf] [--calendar FILE.ics]"
-           " [--rscale]\n";
+           " [--rscale]\n"
+           "       quorin-sync dav --url URL [--user NAME] [--password-file FILE] ...\n";
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (quorinsync::isDavCommand(argc, argv))
+        return quorinsync::davCommand(argc, argv, std::cout, std::cerr);
     const std::filesystem::path here =
         std::filesystem::read_symlink("/proc/self/exe").parent_path();
     quorinsync::Paths paths{(here / "libhandrepl.so").string(), (here / "libdeskrepl.so").string()};
