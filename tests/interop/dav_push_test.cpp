@@ -357,5 +357,35 @@ TEST_F(DavPushTest, CredentialsPasswordFilesAndTheStateFileAreChecked) {
     EXPECT_EQ(slurp(stateFile()), state);
 }
 
+TEST_F(DavPushTest, HttpsCertificatesAreVerified) {
+    fill(1, 1);
+    const fs::path dir = work() / "tls";
+    fs::create_directories(dir);
+    const std::string make =
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1"
+        " -addext subjectAltName=IP:127.0.0.1 -keyout " +
+        (dir / "key.pem").string() + " -out " + (dir / "cert.pem").string() + " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    Radicale tls(dir / "server", (dir / "cert.pem").string(), (dir / "key.pem").string());
+    const std::vector<std::string> args{"dav",
+                                        "--url",
+                                        tls.url(),
+                                        "--user",
+                                        Radicale::kUser,
+                                        "--password-file",
+                                        passwordFile().string()};
+    ProgramRun run = runSync(args, work());
+    EXPECT_EQ(run.rc, 1);
+    EXPECT_NE(run.err.find("certificate"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(tls.home()));
+
+    std::vector<std::string> trusted = args;
+    trusted.insert(trusted.end(), {"--ca-file", (dir / "cert.pem").string()});
+    run = runSync(trusted, work());
+    EXPECT_EQ(run.rc, 0) << run.err;
+    EXPECT_EQ(run.out, "added 3\nchanged 0\ndeleted 0\nconflicts 0\n");
+    EXPECT_EQ(tls.resources("quorin").size() + tls.resources("quorin-contacts").size(), 3u);
+}
+
 }  // namespace
 }  // namespace interoptest
