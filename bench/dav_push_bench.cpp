@@ -5,6 +5,7 @@
 #include <curl/curl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -76,6 +77,7 @@ bool startServer() {
         << "filesystem_folder = " << (s.dir / "store").string() << "\n[logging]\nlevel = warning\n";
     s.pid = fork();
     if (s.pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives a crashed run
         const std::string config = (s.dir / "config").string();
         execl("/usr/bin/python3", "python3", "-m", "radicale", "--config", config.c_str(), nullptr);
         _exit(127);

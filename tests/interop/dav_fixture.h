@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -64,6 +65,7 @@ public:
     bool start() {
         pid_ = fork();
         if (pid_ == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives a crashed run
             const int log =
                 ::open((dir_ / "radicale.log").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
             dup2(log, 1);
