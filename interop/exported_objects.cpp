@@ -161,7 +161,7 @@ bool exportFiles(CRecordStore& store, const ExportOptions& options,
                 ++counts.persons;
             }
         if (!writeWholeFile(contacts, cards, 0644, error)) {
-            err << "cannot write the contacts: " << error << "\n";
+            err << "quorin-sync: " << error << "\n";
             return false;
         }
     }
@@ -176,7 +176,7 @@ bool exportFiles(CRecordStore& store, const ExportOptions& options,
         const std::string ics = componentText(all);
         icalcomponent_free(all);
         if (!writeWholeFile(calendar, ics, 0644, error)) {
-            err << "cannot write the calendar: " << error << "\n";
+            err << "quorin-sync: " << error << "\n";
             return false;
         }
     }

@@ -5,19 +5,19 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace interop {
 
 bool writeWholeFile(const std::filesystem::path& path, std::string_view bytes, mode_t mode,
                     std::string& error) {
-    const std::filesystem::path temp = path.string() + ".tmp-" + std::to_string(getpid());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    std::string temp = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX"));
+    const int fd = ::mkstemp(temp.data());  // mode 0600 until the file is whole
     if (fd < 0) {
-        error = temp.string() + ": " + std::strerror(errno);
+        error = path.string() + " cannot be written: " + std::strerror(errno);
         return false;
     }
-    // A file made earlier with looser rights keeps them through O_CREAT: set them again.
     bool ok = ::fchmod(fd, mode) == 0;
     for (size_t done = 0; ok && done < bytes.size();) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -25,13 +25,22 @@ bool writeWholeFile(const std::filesystem::path& path, std::string_view bytes, m
         ok = n > 0;
         if (ok) done += size_t(n);
     }
-    ok = ok && ::fsync(fd) == 0;
-    const int saved = errno;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return true;
-    error = path.string() + ": " + std::strerror(ok ? errno : saved);
-    ::unlink(temp.c_str());
-    return false;
+    int saved = ok ? 0 : errno;
+    if (ok && ::fsync(fd) != 0) ok = false, saved = errno;
+    if (::close(fd) != 0 && ok) ok = false, saved = errno;
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false, saved = errno;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        error = path.string() + " cannot be written: " + std::strerror(saved ? saved : EIO);
+        return false;
+    }
+    // The rename itself reaches the disk with the folder.
+    const int dir = ::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
 }
 
 }  // namespace interop

@@ -9,9 +9,9 @@
 
 namespace interop {
 
-// Writes `bytes` into a temporary file beside `path` (created with `mode`), flushes it to disk
-// and renames it over `path`. False, with the reason in `error` and `path` untouched, when any
-// step fails.
+// Writes `bytes` into a temporary file beside `path` (given `mode`), flushes it to disk and
+// renames it over `path`, the folder flushed after. False, with "<path> cannot be written:
+// <reason>" in `error` and `path` untouched, when any step fails.
 bool writeWholeFile(const std::filesystem::path& path, std::string_view bytes, mode_t mode,
                     std::string& error);
 

@@ -15,6 +15,8 @@
 #include <cstring>
 #include <vector>
 
+#include "interop/whole_file.h"
+
 namespace dav {
 
 namespace {
@@ -221,38 +223,7 @@ bool loadState(const std::filesystem::path& file, PushState& out, std::string& e
 }
 
 bool saveState(const std::filesystem::path& file, const PushState& state, std::string& error) {
-    const std::string text = serializeState(state);
-    std::string pattern = (file.parent_path() / ("." + file.filename().string() + ".XXXXXX"));
-    const int fd = ::mkstemp(pattern.data());  // mode 0600
-    if (fd < 0) {
-        error = file.string() + " cannot be written: " + std::strerror(errno);
-        return false;
-    }
-    bool ok = ::fchmod(fd, 0600) == 0;
-    size_t done = 0;
-    while (ok && done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n <= 0)
-            ok = false;
-        else
-            done += size_t(n);
-    }
-    int err = ok ? 0 : errno;
-    if (ok && ::fsync(fd) != 0) ok = false, err = errno;
-    if (::close(fd) != 0 && ok) ok = false, err = errno;
-    if (ok && ::rename(pattern.c_str(), file.c_str()) != 0) ok = false, err = errno;
-    if (!ok) {
-        ::unlink(pattern.c_str());
-        error = file.string() + " cannot be written: " + std::strerror(err ? err : EIO);
-        return false;
-    }
-    // The rename itself reaches the disk with the folder.
-    const int dir = ::open(file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    return interop::writeWholeFile(file, serializeState(state), 0600, error);
 }
 
 }  // namespace dav

@@ -340,7 +340,7 @@ TEST_F(ExportTest, FailuresSayWhyAndWriteNothing) {
     const ProgramRun unwritable =
         runSync({"export", "--calendar", (work() / "no-such-folder" / "x.ics").string()}, work());
     EXPECT_EQ(unwritable.rc, 1);
-    EXPECT_NE(unwritable.err.find("cannot write the calendar"), std::string::npos);
+    EXPECT_NE(unwritable.err.find("x.ics cannot be written"), std::string::npos);
 
     // A record that cannot be read would be silently missing from the files.
     ASSERT_TRUE(testsupport::damageRecord(appointment));
