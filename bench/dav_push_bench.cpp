@@ -3,22 +3,17 @@
 // record changed (objects in memory, and with the export of the store included).
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
-#include <thread>
 
 #include "bench_device.h"
 #include "interop/dav/push.h"
 #include "interop/exported_objects.h"
+#include "radicale_server.h"
 #include "schedule_records.h"
 #include "store/record_store.h"
 
@@ -31,70 +26,27 @@ constexpr char kPassword[] = "bench";
 
 // ---- The server ---------------------------------------------------------------------------------
 
-struct Server {
-    fs::path dir;
-    int port = 0;
-    pid_t pid = -1;
-    std::string url() const { return "http://127.0.0.1:" + std::to_string(port) + "/"; }
-};
-
-Server& server() {
-    static Server s;
+std::unique_ptr<testsupport::RadicaleServer>& radicale() {
+    static std::unique_ptr<testsupport::RadicaleServer> s;
     return s;
 }
 
-bool answers(int port) {
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(uint16_t(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    close(s);
-    return ok;
+fs::path& serverDir() {
+    static fs::path dir;
+    return dir;
 }
 
 bool startServer() {
-    Server& s = server();
     char pattern[] = "/tmp/quorin-dav-bench-XXXXXX";
-    s.dir = mkdtemp(pattern);
-    {
-        const int sock = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(sock, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t n = sizeof a;
-        getsockname(sock, reinterpret_cast<sockaddr*>(&a), &n);
-        close(sock);
-        s.port = ntohs(a.sin_port);
-    }
-    std::ofstream(s.dir / "users") << kUser << ":" << kPassword << "\n";
-    std::ofstream(s.dir / "config")
-        << "[server]\nhosts = 127.0.0.1:" << s.port << "\n[auth]\ntype = htpasswd\n"
-        << "htpasswd_filename = " << (s.dir / "users").string()
-        << "\nhtpasswd_encryption = plain\n[rights]\ntype = owner_only\n[storage]\n"
-        << "filesystem_folder = " << (s.dir / "store").string() << "\n[logging]\nlevel = warning\n";
-    s.pid = fork();
-    if (s.pid == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives a crashed run
-        const std::string config = (s.dir / "config").string();
-        execl("/usr/bin/python3", "python3", "-m", "radicale", "--config", config.c_str(), nullptr);
-        _exit(127);
-    }
-    for (int i = 0; i < 400 && !answers(s.port); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    return answers(s.port);
+    serverDir() = mkdtemp(pattern);
+    radicale() = std::make_unique<testsupport::RadicaleServer>(serverDir(), kUser, kPassword);
+    return radicale()->start();
 }
 
 void stopServer() {
-    Server& s = server();
-    if (s.pid > 0) {
-        kill(s.pid, SIGTERM);
-        waitpid(s.pid, nullptr, 0);
-    }
+    radicale().reset();
     std::error_code ec;
-    if (!s.dir.empty()) fs::remove_all(s.dir, ec);
+    if (!serverDir().empty()) fs::remove_all(serverDir(), ec);
 }
 
 // ---- Objects and collections --------------------------------------------------------------------
@@ -162,7 +114,7 @@ std::pair<std::string, std::string> freshCollections() {
     static int n = 0;
     ++n;
     auto t = transport();
-    const std::string base = server().url() + kUser + "/";
+    const std::string base = radicale()->url() + kUser + "/";
     std::pair<std::string, std::string> made{base + "c" + std::to_string(n) + "/",
                                              base + "a" + std::to_string(n) + "/"};
     dav::HttpResponse r;
@@ -196,12 +148,12 @@ void BM_FirstPush(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         const auto [calendar, book] = freshCollections();
-        pushed() = {calendar, book, server().dir / "state"};
+        pushed() = {calendar, book, serverDir() / "state"};
         fs::remove(pushed().state);
         state.ResumeTiming();
         dav::PushCounts counts;
         std::ostringstream err;
-        if (!dav::push(*t, objects(), {server().url(), calendar, book}, pushed().state, counts,
+        if (!dav::push(*t, objects(), {radicale()->url(), calendar, book}, pushed().state, counts,
                        err) ||
             counts.added != int(objects().size()))
             state.SkipWithError(err.str().c_str());
@@ -262,7 +214,7 @@ void BM_PushOneChange(benchmark::State& state) {
         now[0].text = original;
         now[0].text.insert(now[0].text.find("END:VCARD"),
                            "NOTE:round " + std::to_string(++round) + "\r\n");
-        if (!dav::push(*t, now, {server().url(), calendar, book}, file, counts, err) ||
+        if (!dav::push(*t, now, {radicale()->url(), calendar, book}, file, counts, err) ||
             counts.changed != 1) {
             state.SkipWithError(("not one change: " + err.str()).c_str());
             break;
@@ -277,7 +229,7 @@ void BM_ExportAndPushOneChange(benchmark::State& state) {
     const auto& [calendar, book, file] = pushed();
     dav::PushCounts counts;
     std::ostringstream err;
-    dav::push(*t, exported(), {server().url(), calendar, book}, file, counts, err);  // in step
+    dav::push(*t, exported(), {radicale()->url(), calendar, book}, file, counts, err);  // in step
     RecordImage p{};
     p.kind = PersonKind;
     p.id = firstPerson();
@@ -288,7 +240,7 @@ void BM_ExportAndPushOneChange(benchmark::State& state) {
         setText(p.company, u"회사 " + std::u16string(1, char16_t(u'가' + ++round % 100)));
         store().UpdatePerson(p);
         state.ResumeTiming();
-        if (!dav::push(*t, exported(), {server().url(), calendar, book}, file, counts, err) ||
+        if (!dav::push(*t, exported(), {radicale()->url(), calendar, book}, file, counts, err) ||
             counts.changed != 1) {
             state.SkipWithError(("not one change: " + err.str()).c_str());
             break;
