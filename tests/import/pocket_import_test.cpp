@@ -5,11 +5,13 @@
 #include <QApplication>
 #include <QTimer>
 #include <fstream>
+#include <sstream>
 
 #include "cedb/faults.h"
 #include "clock/clock.h"
 #include "fs/devfs.h"
 #include "import/contact_mapping.h"
+#include "interop/exported_objects.h"
 #include "pim/pim.h"
 #include "qt/screen_test.h"
 #include "recording_main_view.h"
@@ -359,6 +361,73 @@ TEST_F(PocketImportTest, ALargeImportShowsProgressAndWritesInDurableBatches) {
     EXPECT_EQ(text(r.back().participantIds), u"7481");
     for (QWidget* w : QApplication::topLevelWidgets())
         EXPECT_FALSE(w->objectName() == QStringLiteral("importProgress") && w->isVisible());
+}
+
+// Quorin's own vCard export, read back by this import into an emptied store: every field a
+// person holds, and the birthday and wedding anniversary, come back as they were.
+TEST_F(PocketImportTest, ExportedCardsImportBackIntact) {
+    RecordImage full{};
+    full.kind = PersonKind;
+    setText(full.name, u"홍길동");
+    setText(full.company, u"큐오린 주식회사");
+    setText(full.title, u"부장");
+    setText(full.address, u"서울시 강남구 테헤란로 1");
+    setText(full.mobile, u"010-1234-5678");
+    setText(full.workPhone, u"02-123-4567");
+    setText(full.homePhone, u"02-555-6666");
+    setText(full.fax, u"02-765-4321");
+    setText(full.email, u"hong@example.com");
+    setText(full.groups, u"개인 친분, VIP");
+    ASSERT_TRUE(store.AddRecord(full));
+    for (auto [date, content] :
+         {std::pair{pim::oleDate(1980, 5, 17), contactimport::kBirthdayContent},
+          std::pair{pim::oleDate(2010, 10, 9), contactimport::kWeddingContent}}) {
+        RecordImage day = contactimport::anniversaryOf(full, date, content, now);
+        ASSERT_TRUE(store.AddRecord(day));
+    }
+    // Every text at its field's limit; no telephone (stored "None"), no e-mail.
+    RecordImage bare{};
+    bare.kind = PersonKind;
+    setText(bare.name, std::u16string(19, u'김'));
+    setText(bare.company, std::u16string(19, u'회'));
+    setText(bare.title, std::u16string(29, u'직'));
+    setText(bare.address, std::u16string(49, u'길'));
+    for (char16_t* phone : {bare.mobile, bare.workPhone, bare.homePhone, bare.fax})
+        setText({phone, 20}, u"None");
+    setText(bare.groups, std::u16string(29, u'동'));
+    ASSERT_TRUE(store.AddRecord(bare));
+
+    interop::ExportOptions options;
+    options.handheld.assign(16, 1);
+    interop::ExportCounts exported;
+    std::ostringstream err;
+    std::filesystem::create_directories(devfs::toHost(pim::kContactsFolder));
+    ASSERT_TRUE(interop::exportFiles(
+        store, options, devfs::toHost(pim::kContactsFolder) / "quorin.vcf", {}, exported, err))
+        << err.str();
+    EXPECT_EQ(exported.persons, 2);
+    const std::vector<RecordImage> before = records();
+    for (const RecordImage& r : before) ASSERT_TRUE(store.DeleteRecord(r));
+
+    messages.expect(kAsk, shell::IDYES).expect(kSucceeded);
+    run();
+    EXPECT_EQ(counts.added, 2);
+    const std::vector<RecordImage> after = records();
+    ASSERT_EQ(after.size(), before.size());
+    // "None" is the editor's word for a telephone not given; the import leaves it empty.
+    auto given = [](RecordImage r, uint32_t prop) {
+        const std::u16string_view t = text(textField(r, prop));
+        return t == u"None" ? std::u16string() : std::u16string(t);
+    };
+    for (size_t i = 0; i < before.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(after[i].kind, before[i].kind);
+        for (uint32_t prop : {PropName, PropCompany, PropTitle, PropAddress, PropMobile,
+                              PropWorkPhone, PropHomePhone, PropFax, PropEmail, PropGroups,
+                              PropParticipantNames, PropPlace, PropContent})
+            EXPECT_EQ(given(after[i], prop), given(before[i], prop)) << std::hex << prop;
+        EXPECT_EQ(after[i].start, before[i].start);
+    }
 }
 
 }  // namespace

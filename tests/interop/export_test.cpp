@@ -1,12 +1,10 @@
 // quorin-sync export: every kind of record written as vCard and iCalendar, read back by an
-// independent parser and, for the cards, by the contact import's own reading.
+// independent parser. (The cards' way back through the contact import is tested with it.)
 #include <QJsonArray>
 
 #include "fs/devfs.h"
-#include "import/contact_mapping.h"
 #include "interop/exported_objects.h"
 #include "interop_fixture.h"
-#include "pim/vcard.h"
 #include "store/participant_lists.h"
 #include "store/repeat_rule.h"
 
@@ -266,44 +264,6 @@ TEST_F(ExportTest, LunarAnniversaryIsItsSolarDatesUnlessRscaleIsAsked) {
     const std::string text = slurp(ics2);
     EXPECT_NE(text.find("RRULE:RSCALE=DANGI;FREQ=YEARLY;SKIP=BACKWARD"), std::string::npos);
     EXPECT_EQ(text.find("RDATE"), std::string::npos);
-}
-
-TEST_F(ExportTest, CardsReadBackThroughTheContactImportIntact) {
-    const auto [vcf, ics] = exportAll();
-    const pim::VCardFile file = pim::readVCards(slurp(vcf));
-    EXPECT_EQ(file.unreadable, 0);
-    ASSERT_EQ(file.contacts.size(), 2u);
-    const cedb::FileTime stamp = at(2026, 12, 8);
-    std::vector<RecordImage> stored;
-    store.walkRecords(PersonKind,
-                      {PropName, PropCompany, PropTitle, PropAddress, PropMobile, PropWorkPhone,
-                       PropHomePhone, PropFax, PropEmail, PropGroups},
-                      [&](const RecordImage& r) {
-                          stored.push_back(r);
-                          return true;
-                      });
-    ASSERT_EQ(stored.size(), 2u);
-    // "None" is how the program says a telephone was not given; the import says it empty.
-    auto given = [](std::span<const char16_t> f) {
-        return text(f) == u"None" ? std::u16string() : std::u16string(text(f));
-    };
-    for (size_t i = 0; i < stored.size(); ++i) {
-        const RecordImage back = contactimport::personOf(file.contacts[i], stamp);
-        const RecordImage& was = stored[i];
-        SCOPED_TRACE(i);
-        EXPECT_EQ(text(back.name), text(was.name));
-        EXPECT_EQ(text(back.company), text(was.company));
-        EXPECT_EQ(text(back.title), text(was.title));
-        EXPECT_EQ(text(back.address), text(was.address));
-        EXPECT_EQ(text(back.email), text(was.email));
-        EXPECT_EQ(text(back.groups), text(was.groups));
-        for (uint32_t prop : {PropMobile, PropWorkPhone, PropHomePhone, PropFax})
-            EXPECT_EQ(given(textField(back, prop)),
-                      given(textField(const_cast<RecordImage&>(was), prop)));
-    }
-    EXPECT_EQ(file.contacts[0].birthday, pim::oleDate(1980, 5, 17));
-    EXPECT_EQ(file.contacts[0].anniversary, pim::oleDate(2010, 10, 9));
-    EXPECT_EQ(file.contacts[1].birthday, 0);
 }
 
 TEST_F(ExportTest, ObjectsAreTheSameOnEveryExportAndEachHasItsOwnUid) {
