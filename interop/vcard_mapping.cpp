@@ -23,10 +23,10 @@ public:
     Card(const Card&) = delete;
     Card& operator=(const Card&) = delete;
 
-    // Appends NAME[;TYPE=type]:values; nothing when every value is empty.
+    // Appends NAME[;TYPE=type]:values; nothing when every value is empty, unless `required`.
     void add(const char* name, std::initializer_list<std::string> values,
-             const char* type = nullptr) {
-        bool any = false;
+             const char* type = nullptr, bool required = false) {
+        bool any = required;
         for (const std::string& v : values) any = any || !v.empty();
         if (!any) return;
         EVCardAttribute* a = e_vcard_attribute_new(nullptr, name);
@@ -80,7 +80,7 @@ std::string personCard(const RecordImage& p, const MappingContext& context) {
     Card card;
     const std::string name = field(p.name);
     card.add("UID", {uidOf(context.options.handheld, p.kind, p.id)});
-    card.add("FN", {name});
+    card.add("FN", {name}, nullptr, true);  // a card always has one
     // The program keeps one name: it is the family name, as the contact import reads it back.
     card.add("N", {name, "", "", "", ""});
     card.add("ORG", {field(p.company)});
