@@ -1,5 +1,4 @@
 // Appointments and anniversaries as VEVENTs, built and written by libical.
-#include <unistd.h>
 
 #include <QByteArray>
 #include <QString>
@@ -106,20 +105,10 @@ void addSketch(icalcomponent* event, const RecordImage& r) {
     if (!r.hasSketch || name.empty()) return;
     const QString path = sketch::SketchPath(qtext(name));
     uint64_t size = 0;
-    const int fd = devfs::openRegularFile(sketch::HostPath(path), &size);
-    if (fd < 0) return;
-    QByteArray bytes;
-    if (size <= kMaxSketchBytes) {
-        bytes.resize(qsizetype(size));
-        qsizetype got = 0;
-        while (got < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
-            if (n <= 0) break;
-            got += n;
-        }
-        bytes.resize(got);
-    }
-    ::close(fd);
+    const std::optional<std::string> file =
+        devfs::readRegularFile(sketch::HostPath(path), kMaxSketchBytes, &size);
+    if (!file || size > kMaxSketchBytes) return;
+    const QByteArray bytes = QByteArray::fromStdString(*file);
     const char* type = bytes.startsWith("\xFF\xD8") ? "image/jpeg"
                        : bytes.startsWith("BM")     ? "image/bmp"
                                                     : nullptr;

@@ -1,7 +1,6 @@
 #include "store/holidays.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <set>
@@ -122,18 +121,10 @@ OneTimeList parseOneTime(std::string_view text) {
 
 OneTimeList readOneTimeFile() {
     uint64_t size = 0;
-    const int fd = devfs::openRegularFile(devfs::toHost(u"\\Holidays.txt"), &size);
-    if (fd < 0) return {};
-    std::string bytes(size_t(std::min<uint64_t>(size, MaxFileBytes)), '\0');
-    size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-        if (n <= 0) break;
-        got += size_t(n);
-    }
-    ::close(fd);
-    bytes.resize(got);
-    OneTimeList list = parseOneTime(bytes);
+    const std::optional<std::string> bytes =
+        devfs::readRegularFile(devfs::toHost(u"\\Holidays.txt"), MaxFileBytes, &size);
+    if (!bytes) return {};
+    OneTimeList list = parseOneTime(*bytes);
     // What lies past the part read is not taken: one skipped piece.
     if (size > MaxFileBytes) ++list.skipped;
     return list;

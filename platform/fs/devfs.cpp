@@ -278,6 +278,24 @@ int openRegularFile(const fs::path& hostPath, uint64_t* size) {
     return fd;
 }
 
+std::optional<std::string> readRegularFile(const fs::path& hostPath, size_t maxBytes,
+                                           uint64_t* size) {
+    uint64_t whole = 0;
+    const int fd = openRegularFile(hostPath, &whole);
+    if (fd < 0) return std::nullopt;
+    if (size) *size = whole;
+    std::string bytes(size_t(std::min<uint64_t>(whole, maxBytes)), '\0');
+    size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n <= 0) break;
+        got += size_t(n);
+    }
+    ::close(fd);
+    bytes.resize(got);
+    return bytes;
+}
+
 size_t maxNameBytes(const fs::path& hostFolder) {
     fs::path folder = hostFolder;
     std::error_code ec;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,11 @@ bool createFolder(const std::u16string& deviceFolder);
 // is no file to read, so they fail at once (errno EINVAL) as a missing file does.
 // `size`, when given, gets the file's size.
 int openRegularFile(const std::filesystem::path& hostPath, uint64_t* size = nullptr);
+// The first `maxBytes` bytes of a regular file (all of a shorter one; what a failing read left
+// out is missing), opened as above; nullopt when it does not open. `size`, when given, gets the
+// file's whole size, so a caller can tell a file longer than it read.
+std::optional<std::string> readRegularFile(const std::filesystem::path& hostPath, size_t maxBytes,
+                                           uint64_t* size = nullptr);
 // The longest file name, in bytes, that the host takes in `hostFolder` (or, while the folder
 // does not exist yet, in its nearest existing parent); 255 when the host cannot tell.
 size_t maxNameBytes(const std::filesystem::path& hostFolder);
