@@ -38,13 +38,7 @@ bool readAll(CRecordStore& store, std::vector<RecordImage>& records, std::ostrea
     }
     WalkReport report;
     const bool walked = store.walkRecords(
-        AnyKind,
-        {PropChangeFlags, PropStamp,     PropId,     PropName,           PropCompany,
-         PropTitle,       PropAddress,   PropMobile, PropWorkPhone,      PropHomePhone,
-         PropFax,         PropEmail,     PropGroups, PropReserved1,      PropReserved2,
-         PropReserved3,   PropReserved4, PropKey,    PropParticipantIds, PropParticipantNames,
-         PropStart,       PropEnd,       PropPlace,  PropContent,        PropHasSketch,
-         PropSketchName},
+        AnyKind, EveryRecordProperty,
         [&](const RecordImage& r) {
             records.push_back(r);
             return true;

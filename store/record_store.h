@@ -40,6 +40,15 @@ enum UpdateEventResult : int {
 // Passed to walkRecords for records of every kind.
 inline constexpr uint32_t AnyKind = 0;
 
+// Every property of a record but the kind (which every walk reads): for readers of whole records.
+inline constexpr std::initializer_list<uint32_t> EveryRecordProperty = {
+    PropChangeFlags, PropStamp,     PropId,     PropName,           PropCompany,
+    PropTitle,       PropAddress,   PropMobile, PropWorkPhone,      PropHomePhone,
+    PropFax,         PropEmail,     PropGroups, PropReserved1,      PropReserved2,
+    PropReserved3,   PropReserved4, PropKey,    PropParticipantIds, PropParticipantNames,
+    PropStart,       PropEnd,       PropPlace,  PropContent,        PropHasSketch,
+    PropSketchName};
+
 // What a walk passed over.
 struct WalkReport {
     int damaged = 0;  // records that could not be decoded
