@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -26,11 +25,6 @@ constexpr char kUsage[] =
     " [--calendar-url URL] [--addressbook-url URL] [--ca-file FILE] [--rscale]"
     " [--device DIR] [--desktop DIR]\n";
 
-struct DavRequest {
-    std::string url, user, passwordFile, calendarUrl, addressbookUrl, caFile;
-    bool rscale = false;
-};
-
 bool isHttpUrl(const std::string& url) {
     const size_t scheme = url.rfind("https://", 0) == 0 ? 8 : url.rfind("http://", 0) == 0 ? 7 : 0;
     if (!scheme || url.size() == scheme) return false;
@@ -39,37 +33,8 @@ bool isHttpUrl(const std::string& url) {
     return authority.find('@') == std::string::npos;
 }
 
-// 0 when the line is right, else the exit status after saying why.
-int parse(int argc, char** argv, DavRequest& r, std::ostream& err) {
-    bool command = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--password" || a.rfind("--password=", 0) == 0) {
-            err << "quorin-sync: a password is never taken from the command line; give"
-                   " --password-file with a file only you can read\n";
-            return 2;
-        }
-        std::string* value = a == "--url"               ? &r.url
-                             : a == "--user"            ? &r.user
-                             : a == "--password-file"   ? &r.passwordFile
-                             : a == "--calendar-url"    ? &r.calendarUrl
-                             : a == "--addressbook-url" ? &r.addressbookUrl
-                             : a == "--ca-file"         ? &r.caFile
-                                                        : nullptr;
-        if (value || a == "--device" || a == "--desktop") {
-            if (i + 1 >= argc || !argv[i + 1][0]) return err << kUsage, 2;
-            const char* v = argv[++i];
-            if (value) *value = v;
-            if (a == "--device") setenv("QUORIN_DEVICE", v, 1);
-            if (a == "--desktop") setenv("QUORIN_DESKTOP", v, 1);
-        } else if (a == "--rscale") {
-            r.rscale = true;
-        } else if (a == "dav" && !command) {
-            command = true;
-        } else {
-            return err << kUsage, 2;
-        }
-    }
+// 0 when the request is whole and its addresses are right, else 2 after saying why.
+int check(const DavRequest& r, std::ostream& err) {
     if (r.url.empty()) return err << kUsage, 2;
     if (!r.passwordFile.empty() && r.user.empty()) {
         err << "quorin-sync: --password-file needs --user\n";
@@ -117,21 +82,8 @@ bool readPassword(const std::string& file, std::string& password, std::ostream& 
 
 }  // namespace
 
-bool isDavCommand(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a.rfind("--", 0) == 0) {
-            if (a != "--rscale" && a.find('=') == std::string::npos) ++i;  // its value
-            continue;
-        }
-        return a == "dav";
-    }
-    return false;
-}
-
-int davCommand(int argc, char** argv, std::ostream& out, std::ostream& err) {
-    DavRequest request;
-    if (const int rc = parse(argc, argv, request, err)) return rc;
+int davCommand(const DavRequest& request, std::ostream& out, std::ostream& err) {
+    if (const int rc = check(request, err)) return rc;
     dav::CurlOptions curl;
     curl.user = request.user;
     curl.caFile = request.caFile;
