@@ -70,10 +70,6 @@ std::string firstLine(const std::string& text) {
     return text.substr(0, text.find('\n'));
 }
 
-std::u16string_view u16(std::span<const char16_t> f) {
-    return text(f);
-}
-
 QString qtext(std::u16string_view t) {
     return QString::fromUtf16(t.data(), qsizetype(t.size()));
 }
@@ -85,7 +81,7 @@ void addAttendee(icalcomponent* event, const MappingContext& context, std::u16st
     std::string address;
     if (id) {
         if (auto it = context.persons.find(*id); it != context.persons.end()) {
-            const std::string email = exportText(u16(it->second->email));
+            const std::string email = exportText(text(it->second->email));
             if (!email.empty()) address = "mailto:" + email;
         }
         if (address.empty())
@@ -101,7 +97,7 @@ void addAttendee(icalcomponent* event, const MappingContext& context, std::u16st
 
 // The sketch file, inline, when it is a JPEG or a BMP by its first bytes.
 void addSketch(icalcomponent* event, const RecordImage& r) {
-    const std::u16string_view name = u16(r.sketchName);
+    const std::u16string_view name = text(r.sketchName);
     if (!r.hasSketch || name.empty()) return;
     const QString path = sketch::SketchPath(qtext(name));
     uint64_t size = 0;
@@ -137,20 +133,20 @@ void addAppointment(icalcomponent* event, const RecordImage& r, const MappingCon
         if (end && r.end.value() >= r.start.value())
             icalcomponent_add_property(event, icalproperty_new_dtend(dateTimeValue(*end)));
     }
-    const std::string content = exportText(u16(r.content));
+    const std::string content = exportText(text(r.content));
     addText(event, icalproperty_new_summary, firstLine(content));
     addText(event, icalproperty_new_description, content);
-    addText(event, icalproperty_new_location, exportText(u16(r.place)));
+    addText(event, icalproperty_new_location, exportText(text(r.place)));
 
-    const std::vector<std::u16string> ids = splitIdList(u16(r.participantIds));
-    const std::vector<std::u16string> names = splitNameList(u16(r.participantNames));
+    const std::vector<std::u16string> ids = splitIdList(text(r.participantIds));
+    const std::vector<std::u16string> names = splitNameList(text(r.participantNames));
     QStringList groups;
     for (size_t i = 0; i < names.size(); ++i) {
         const std::u16string_view id = i < ids.size() ? std::u16string_view(ids[i]) : u"";
         addAttendee(event, context, id, names[i]);
         if (const auto pid = participantId(id)) {
             if (auto it = context.persons.find(*pid); it != context.persons.end()) {
-                for (const QString& g : people::splitGroupList(qtext(u16(it->second->groups))))
+                for (const QString& g : people::splitGroupList(qtext(text(it->second->groups))))
                     if (!groups.contains(g)) groups << g;
             }
         }
@@ -158,8 +154,8 @@ void addAppointment(icalcomponent* event, const RecordImage& r, const MappingCon
     for (const QString& g : groups)
         addText(event, icalproperty_new_categories, exportText(g.toStdU16String()));
     addSketch(event, r);
-    addX(event, kParticipantsProperty, exportText(u16(r.participantIds)));
-    addX(event, kSketchProperty, exportText(u16(r.sketchName)));
+    addX(event, kParticipantsProperty, exportText(text(r.participantIds)));
+    addX(event, kSketchProperty, exportText(text(r.sketchName)));
 }
 
 void addRepeat(icalcomponent* event, const repeat::Rule& rule, const repeat::Date& date,
@@ -205,13 +201,13 @@ void addAnniversary(icalcomponent* event, const RecordImage& r, const MappingCon
     const std::optional<clk::SystemTime> start = timeOf(r.start);
     const repeat::Date date = start ? repeat::Date::of(*start) : repeat::Date{};
     addDay(event, date);
-    const std::string content = exportText(u16(r.content));
-    const std::string owner = exportText(u16(r.participantNames));
+    const std::string content = exportText(text(r.content));
+    const std::string owner = exportText(text(r.participantNames));
     const std::string summary =
         owner.empty() ? firstLine(content) : owner + "님의 " + firstLine(content);
     addText(event, icalproperty_new_summary, summary);
     addText(event, icalproperty_new_description, content);
-    const std::u16string_view ruleText = u16(r.place);
+    const std::u16string_view ruleText = text(r.place);
     const repeat::Rule rule = repeat::parse(ruleText);
     addRepeat(event, rule, date, context);
     if (rule.lead >= 1) {
@@ -227,9 +223,9 @@ void addAnniversary(icalcomponent* event, const RecordImage& r, const MappingCon
             alarm, icalproperty_new_description(summary.empty() ? "Quorin" : summary.c_str()));
         icalcomponent_add_component(event, alarm);
     }
-    const std::u16string_view ownerId = u16(r.participantIds);
+    const std::u16string_view ownerId = text(r.participantIds);
     if (!ownerId.empty() || !owner.empty())
-        addAttendee(event, context, ownerId, u16(r.participantNames));
+        addAttendee(event, context, ownerId, text(r.participantNames));
     addX(event, kRuleProperty, exportText(ruleText));
     addX(event, kParticipantsProperty, exportText(ownerId));
 }
