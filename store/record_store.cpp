@@ -58,7 +58,8 @@ bool walk(cedb::Database& db, uint32_t kind, std::initializer_list<uint32_t> pro
         const PropVal* k = cedb::findProp(rec, PropKind);
         if (k && (kind == AnyKind || uint16_t(k->number) == kind)) {
             uint32_t missing = 0;
-            for (size_t i = 0; i < wanted.size(); ++i) {
+            // Properties are unique in a record: with as many read as wanted, none is missing.
+            for (size_t i = 0; rec.size() < wanted.size() && i < wanted.size(); ++i) {
                 if (!cedb::findProp(rec, wanted[i])) {
                     PropVal empty;
                     empty.propId = wanted[i];

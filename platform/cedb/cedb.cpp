@@ -523,6 +523,8 @@ struct Database::Impl final : Walker {
         SortValue k = int64_t(0);
         size_t offset = 0;
         size_t size = 0;
+        // A walk's row is read in place, from its statement, while the walk stands on it.
+        const uint8_t* live = nullptr;
     };
     std::vector<Row> page;
     std::vector<uint8_t> pageData;
@@ -532,11 +534,11 @@ struct Database::Impl final : Walker {
     uint64_t pageGeneration = 0;
     size_t nextPageSize = kFirstPage;
 
-    // A walk from the first record steps this handle's own statement page by page rather than
-    // asking again for each page: one snapshot for the whole walk, and no keyset test per row.
-    // Its rows leave their sort keys unread; while such a page is held the cursor is listed
-    // with the volume, so that a write of this process first takes the current record's key
-    // (the write may delete it) and ends the walk. The walk then goes on by keyset.
+    // A walk from the first record steps this handle's own statement record by record rather
+    // than asking again for each page: one snapshot for the whole walk, no keyset test and no
+    // copy per row. Its rows leave their sort keys unread; while the walk is open the cursor is
+    // listed with the volume, so that a write of this process first copies the current record,
+    // takes its key (the write may delete it) and ends the walk. It then goes on by keyset.
     sqlite::Statement walk;
     bool walking = false;        // the statement is positioned inside the walk
     bool walkFinished = false;   // the statement reached the last record
@@ -557,7 +559,16 @@ struct Database::Impl final : Walker {
         listed = on;
     }
     void endWalk() override {
-        if (hasCurrent && pos < page.size()) loadSortKey(page[pos]);
+        if (hasCurrent && pos < page.size()) {
+            Row& r = page[pos];
+            if (r.live) {
+                r.oid = oidOf(r);
+                pageData.assign(r.live, r.live + r.size);
+                r.offset = 0;
+                r.live = nullptr;
+            }
+            loadSortKey(r);
+        }
         stopWalk();
         setListed(false);
     }
@@ -578,29 +589,32 @@ struct Database::Impl final : Walker {
         walkFinished = false;
         setListed(true);
         walkGeneration = vol->generation;
-        return stepWalk(1);
+        return stepWalk();
     }
 
-    // Fills the page with up to `limit` records from the walk's statement.
-    bool stepWalk(size_t limit) {
-        std::vector<Row> rows;
-        std::vector<uint8_t> data;
-        rows.reserve(limit);
-        data.reserve(pageData.capacity());
-        int rc = SQLITE_ROW;
-        while (rows.size() < limit && (rc = walk.step()) == SQLITE_ROW) {
-            rows.push_back(readRow(walk, data, false));
+    // Steps the walk's statement to its next record, the page's one row. Its properties stay
+    // in the statement, uncopied, until the walk moves on or ends (endWalk keeps a copy).
+    bool stepWalk() {
+        const int rc = walk.step();
+        if (rc == SQLITE_ROW) {
+            page.resize(1);
+            Row& r = page[0];
+            r.n = -1;  // the sort key stays unread until a keyset needs it
+            r.live = walk.columnBlob(1, &r.size);
+            pos = 0;
+            pageGeneration = vol->generation;
+            hasCurrent = true;
+            eod = false;
+            return true;
         }
-        if (rc != SQLITE_ROW) {
-            stopWalk();
-            walkFinished = rc == SQLITE_DONE;
-        }
-        if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        stopWalk();
+        walkFinished = rc == SQLITE_DONE;
+        if (rc != SQLITE_DONE) {
             hasCurrent = false;
             setListed(false);
             return fail(errorFromSqlite(rc));
         }
-        return setPage(std::move(rows), std::move(data));
+        return setPage({}, {});
     }
 
     bool setPage(std::vector<Row>&& rows, std::vector<uint8_t>&& data) {
@@ -634,15 +648,14 @@ struct Database::Impl final : Walker {
         return q.columnInt(column);
     }
 
-    // Reads (oid, n, k, props), or with `withKey` false a walk's (oid, props), whose sort key
-    // stays unknown (n = -1) until a keyset needs it; the properties go to the page buffer.
-    static Row readRow(sqlite::Statement& q, std::vector<uint8_t>& data, bool withKey = true) {
+    // Reads (oid, n, k, props); the properties go to the page buffer.
+    static Row readRow(sqlite::Statement& q, std::vector<uint8_t>& data) {
         Row r;
         r.oid = Oid(q.columnInt(0));
-        r.n = withKey ? q.columnInt(1) : -1;
-        if (withKey) r.k = sortValueAt(q, 2);
+        r.n = q.columnInt(1);
+        r.k = sortValueAt(q, 2);
         size_t n = 0;
-        const uint8_t* p = q.columnBlob(withKey ? 3 : 1, &n);
+        const uint8_t* p = q.columnBlob(3, &n);
         r.offset = data.size();
         r.size = n;
         data.insert(data.end(), p, p + n);
@@ -664,7 +677,12 @@ struct Database::Impl final : Walker {
         return found;
     }
 
-    const uint8_t* propsOf(const Row& r) const { return pageData.data() + r.offset; }
+    // A walk's row reads its identifier from the statement only when asked.
+    Oid oidOf(const Row& r) const { return r.live ? Oid(walk.columnInt(0)) : r.oid; }
+
+    const uint8_t* propsOf(const Row& r) const {
+        return r.live ? r.live : pageData.data() + r.offset;
+    }
 
     void bindK(sqlite::Statement& q, int index, const SortValue& k) {
         if (auto* i = std::get_if<int64_t>(&k)) {
@@ -847,7 +865,7 @@ bool Database::seekFirst() {
     if (!d->usable()) return false;
     if (Error e = d->checkFault(faults::Op::Seek); e != Error::None) return fail(e);
     d->nextPageSize = kFirstPage;
-    // One record first: a seek by value usually follows at once, and a walk pages in after.
+    // Keyset pages after an interrupted walk start small again.
     return d->startWalk();
 }
 
@@ -863,7 +881,7 @@ bool Database::seekNext() {
     size_t limit = d->nextPageSize;
     d->nextPageSize = std::min(d->nextPageSize * 4, kMaxPage);
     if (d->listed && d->walkGeneration == d->vol->generation) {
-        if (d->walking) return d->stepWalk(limit);
+        if (d->walking) return d->stepWalk();
         if (d->walkFinished) return d->setPage({}, {});  // the walk saw the last record
     }
     Impl::Row after = d->page[d->pos];
@@ -939,7 +957,7 @@ bool Database::readCurrent(Record& out, const std::vector<uint32_t>& only) {
     return true;
 }
 
-Oid Database::currentOid() const { return d->hasCurrent ? d->page[d->pos].oid : 0; }
+Oid Database::currentOid() const { return d->hasCurrent ? d->oidOf(d->page[d->pos]) : 0; }
 
 Oid Database::addRecord(const Record& props) {
     if (!d->usable()) return 0;
@@ -988,14 +1006,14 @@ Oid Database::addRecord(const Record& props) {
 bool Database::updateCurrent(const Record& props) {
     if (!d->usable()) return false;
     if (!d->hasCurrent) return fail(Error::EndOfData);
-    return writeRecord(d->page[d->pos].oid, props);
+    return writeRecord(d->oidOf(d->page[d->pos]), props);
 }
 
 bool Database::updateCurrentIf(const PropVal& expected, const Record& props) {
     if (!d->usable()) return false;
     if (!d->hasCurrent) return fail(Error::EndOfData);
     if (Error e = d->checkFault(faults::Op::Update); e != Error::None) return fail(e);
-    return d->write(d->page[d->pos].oid, props, &expected);
+    return d->write(d->oidOf(d->page[d->pos]), props, &expected);
 }
 
 bool Database::writeRecord(Oid record, const Record& props) {
@@ -1033,6 +1051,8 @@ struct Batch::Impl {
     // Ends the batch either way. Cursors of this process may have read records of the batch,
     // so their pages are stale after a rollback as after any write.
     void finish(bool committed) {
+        // A walk of the batch's connection reads records in place; it keeps a copy first.
+        vol->endWalks();
         if (!committed) tx->rollback();
         tx.reset();
         --vol->batches;

@@ -101,11 +101,17 @@ bool decodeInto(const uint8_t* data, size_t size, const std::vector<uint32_t>& o
     const size_t valuesSize = size - 4 - count * 8;
     const uint32_t* want = only.data();
     const size_t wantCount = only.size();
+    // The directory lets a reader that wants a few properties skip the rest unread; a mask of
+    // the wanted property numbers passes most entries over with one test.
+    uint64_t wantedNumbers = 0;
+    for (size_t w = 0; w < wantCount; ++w) {
+        wantedNumbers |= uint64_t(1) << (propNumber(want[w]) % 64);
+    }
     size_t used = 0;
     for (size_t e = 0; e < count; ++e) {
         const uint32_t id = get32(directory + e * 8);
-        // The directory lets a reader that wants a few properties skip the rest unread.
         bool wanted = wantCount == 0;
+        if (!wanted && (wantedNumbers >> (propNumber(id) % 64) & 1) == 0) continue;
         for (size_t w = 0; w < wantCount && !wanted; ++w) wanted = want[w] == id;
         if (!wanted) continue;
         const size_t offset = get32(directory + e * 8 + 4);
