@@ -4,11 +4,11 @@
 #include <QCoreApplication>
 #include <QWidget>
 
-#include "app/commands.h"
-#include "app/main_view.h"
 #include "app/screens.h"
 #include "people/delete_person.h"
 #include "resources/strings/string_table.h"
+#include "view_contract/commands.h"
+#include "view_contract/main_view.h"
 
 CLayoutDoc::CLayoutDoc() : store_(std::make_unique<CRecordStore>()) {
     store_->CreateDatabases();

@@ -2,12 +2,12 @@
 
 #include <QMenu>
 
-#include "app/commands.h"
 #include "app/day_agenda.h"
 #include "app/layout_doc.h"
 #include "shell/message_box.h"
 #include "ui/menu_resource.h"
 #include "ui/modal.h"
+#include "view_contract/commands.h"
 
 CLayoutView::CLayoutView(CLayoutDoc& doc, Screens screens, QWidget* parent)
     : QWidget(parent), doc_(doc), screens_(std::move(screens)) {

@@ -6,8 +6,8 @@
 #include <QWidget>
 #include <array>
 
-#include "app/main_view.h"
 #include "app/screens.h"
+#include "view_contract/main_view.h"
 
 class CLayoutDoc;
 class CMainFrame;

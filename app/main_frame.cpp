@@ -8,7 +8,6 @@
 #include <QTimerEvent>
 #include <optional>
 
-#include "app/commands.h"
 #include "app/day_agenda.h"
 #include "app/layout_view.h"
 #include "app/settings.h"
@@ -19,6 +18,7 @@
 #include "ui/input_panel.h"
 #include "ui/menu_resource.h"
 #include "ui/resources.h"
+#include "view_contract/commands.h"
 #include "winmsg/winmsg.h"
 
 namespace {

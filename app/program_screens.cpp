@@ -4,7 +4,6 @@
 #include "app/day_agenda.h"
 #include "app/layout_view.h"
 #include "app/main_frame.h"
-#include "app/main_view.h"
 #include "appointments/appointment_dlg.h"
 #include "appointments/schedule_view.h"
 #include "appointments/screen_hooks.h"
@@ -19,6 +18,7 @@
 #include "sketch/details_wnd.h"
 #include "sketch/sketch_list_dlg.h"
 #include "ui/modal.h"
+#include "view_contract/main_view.h"
 
 namespace {
 

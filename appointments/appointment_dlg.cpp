@@ -8,8 +8,6 @@
 #include <QPlainTextEdit>
 #include <QRegularExpressionValidator>
 
-#include "app/commands.h"
-#include "app/main_view.h"
 #include "appointments/appointment_form.h"
 #include "appointments/participant_dlg.h"
 #include "appointments/schedule_rows.h"
@@ -27,6 +25,8 @@
 #include "ui/resources.h"
 #include "ui/text_limit.h"
 #include "ui/time_picker.h"
+#include "view_contract/commands.h"
+#include "view_contract/main_view.h"
 
 namespace {
 

@@ -2,13 +2,13 @@
 
 #include <QString>
 
-#include "app/main_view.h"
 #include "appointments/screen_hooks.h"
 #include "people/anniversary_dlg.h"
 #include "resources/strings/string_table.h"
 #include "shell/message_box.h"
 #include "store/record_store.h"
 #include "ui/resources.h"
+#include "view_contract/main_view.h"
 
 namespace appointments {
 namespace {

@@ -10,11 +10,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/main_view.h"
 #include "ui/controls.h"
 #include "ui/menu_resource.h"
 #include "ui/modal.h"
 #include "ui/resources.h"
+#include "view_contract/main_view.h"
 
 namespace listctl {
 

@@ -4,13 +4,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "app/main_view.h"
 #include "appointments/schedule_dlg.h"
 #include "clock/clock.h"
 #include "store/holidays.h"
 #include "ui/bitmap_button.h"
 #include "ui/controls.h"
 #include "ui/resources.h"
+#include "view_contract/main_view.h"
 
 namespace {
 

@@ -3,7 +3,6 @@
 #include <QDate>
 #include <QPainter>
 
-#include "app/main_view.h"
 #include "appointments/item_commands.h"
 #include "appointments/schedule_rows.h"
 #include "appointments/screen_hooks.h"
@@ -11,6 +10,7 @@
 #include "ui/bitmap_button.h"
 #include "ui/controls.h"
 #include "ui/resources.h"
+#include "view_contract/main_view.h"
 
 namespace {
 

@@ -3,8 +3,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "app/commands.h"
-#include "app/main_view.h"
 #include "appointments/history_pane.h"
 #include "appointments/item_commands.h"
 #include "appointments/meeting_rows.h"
@@ -16,6 +14,8 @@
 #include "ui/bitmap_button.h"
 #include "ui/controls.h"
 #include "ui/resources.h"
+#include "view_contract/commands.h"
+#include "view_contract/main_view.h"
 
 namespace {
 

@@ -2,13 +2,13 @@
 
 #include <QLabel>
 
-#include "app/main_view.h"
 #include "appointments/item_commands.h"
 #include "appointments/list_ctrl.h"
 #include "appointments/meeting_rows.h"
 #include "clock/clock.h"
 #include "ui/bitmap_button.h"
 #include "ui/resources.h"
+#include "view_contract/main_view.h"
 
 namespace {
 

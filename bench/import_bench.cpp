@@ -14,7 +14,6 @@
 #include <fstream>
 #include <string>
 
-#include "app/main_view.h"
 #include "cedb/cedb.h"
 #include "clock/clock.h"
 #include "fs/devfs.h"
@@ -24,6 +23,7 @@
 #include "registry/registry.h"
 #include "shell/message_box.h"
 #include "store/record_store.h"
+#include "view_contract/main_view.h"
 
 namespace {
 

@@ -6,13 +6,13 @@
 #include <QProgressBar>
 #include <QScreen>
 
-#include "app/main_view.h"
 #include "clock/clock.h"
 #include "import/contact_mapping.h"
 #include "people/category_rows.h"
 #include "shell/message_box.h"
 #include "shell/shell.h"
 #include "strings/string_table.h"
+#include "view_contract/main_view.h"
 
 using namespace contactimport;
 

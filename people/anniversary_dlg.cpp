@@ -10,7 +10,6 @@
 #include <QSpinBox>
 #include <optional>
 
-#include "app/main_view.h"
 #include "clock/clock.h"
 #include "people/name_input_wnd.h"
 #include "resources/strings/string_table.h"
@@ -23,6 +22,7 @@
 #include "ui/month_calendar_ctrl.h"
 #include "ui/resources.h"
 #include "ui/text_limit.h"
+#include "view_contract/main_view.h"
 
 namespace people {
 namespace {

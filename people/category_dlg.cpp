@@ -8,7 +8,6 @@
 #include <QStyleOptionViewItem>
 #include <QTreeWidget>
 
-#include "app/main_view.h"
 #include "name_input_wnd.h"
 #include "person_edit_form.h"
 #include "shell/message_box.h"
@@ -16,6 +15,7 @@
 #include "strings/string_table.h"
 #include "ui/bitmap_button.h"
 #include "ui/resources.h"
+#include "view_contract/main_view.h"
 
 namespace people {
 namespace {

@@ -5,11 +5,11 @@
 #include <QString>
 #include <QWidget>
 
-#include "app/main_view.h"
 #include "resources/strings/string_table.h"
 #include "shell/message_box.h"
 #include "store/record_store.h"
 #include "ui/resources.h"
+#include "view_contract/main_view.h"
 
 namespace people {
 

@@ -9,12 +9,12 @@
 #include <QSignalBlocker>
 #include <QTreeWidget>
 
-#include "app/main_view.h"
 #include "shell/tap_and_hold.h"
 #include "ui/controls.h"
 #include "ui/menu_resource.h"
 #include "ui/modal.h"
 #include "ui/resources.h"
+#include "view_contract/main_view.h"
 
 namespace {
 

@@ -2,7 +2,6 @@
 
 #include <QMouseEvent>
 
-#include "app/main_view.h"
 #include "people/delete_person.h"
 #include "people/people_list_wnd.h"
 #include "resources/strings/string_table.h"
@@ -10,6 +9,7 @@
 #include "shell/shell.h"
 #include "ui/bitmap_button.h"
 #include "ui/resources.h"
+#include "view_contract/main_view.h"
 
 namespace {
 

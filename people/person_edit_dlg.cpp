@@ -8,7 +8,6 @@
 #include <algorithm>
 
 #include "anniversary_hook.h"
-#include "app/main_view.h"
 #include "category_dlg.h"
 #include "clock/clock.h"
 #include "shell/message_box.h"
@@ -18,6 +17,7 @@
 #include "ui/bitmap_button.h"
 #include "ui/modal.h"
 #include "ui/resources.h"
+#include "view_contract/main_view.h"
 
 namespace people {
 

@@ -1,11 +1,10 @@
 #include "sketch/details_wnd.h"
 
 #include <QMouseEvent>
-#include <limits>
 #include <QPainter>
 #include <QScrollBar>
+#include <limits>
 
-#include "app/main_view.h"
 #include "shell/message_box.h"
 #include "sketch/dib_image.h"
 #include "sketch/jpeg_codec.h"
@@ -15,6 +14,7 @@
 #include "ui/bitmap_button.h"
 #include "ui/controls.h"
 #include "ui/resources.h"
+#include "view_contract/main_view.h"
 
 namespace sketch {
 namespace {

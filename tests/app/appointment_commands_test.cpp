@@ -5,7 +5,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
-#include "app/commands.h"
 #include "app/day_agenda.h"
 #include "app/layout_app.h"
 #include "app/layout_view.h"
@@ -21,6 +20,7 @@
 #include "running_program.h"
 #include "store/record_store.h"
 #include "ui/bitmap_button.h"
+#include "view_contract/commands.h"
 
 namespace {
 

@@ -2,7 +2,6 @@
 // the view, and message 61220 for a current person that is no record.
 #include <QTreeWidget>
 
-#include "app/commands.h"
 #include "app/day_agenda.h"
 #include "app/layout_app.h"
 #include "app/layout_view.h"
@@ -17,6 +16,7 @@
 #include "store/record_store.h"
 #include "strings/string_table.h"
 #include "ui/resources.h"
+#include "view_contract/commands.h"
 
 namespace {
 

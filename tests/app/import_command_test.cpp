@@ -3,7 +3,6 @@
 #include <QTreeWidget>
 #include <fstream>
 
-#include "app/commands.h"
 #include "app/day_agenda.h"
 #include "app/layout_app.h"
 #include "app/layout_view.h"
@@ -16,6 +15,7 @@
 #include "qt/screen_test.h"
 #include "running_program.h"
 #include "store/record_store.h"
+#include "view_contract/commands.h"
 
 namespace {
 

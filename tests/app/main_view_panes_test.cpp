@@ -7,7 +7,6 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "app/commands.h"
 #include "app/day_agenda.h"
 #include "app/layout_app.h"
 #include "app/layout_view.h"
@@ -32,6 +31,7 @@
 #include "shell/tap_and_hold.h"
 #include "store/record_store.h"
 #include "ui/bitmap_button.h"
+#include "view_contract/commands.h"
 #include "winmsg/winmsg.h"
 
 namespace {

@@ -6,26 +6,26 @@
 #include <sstream>
 
 #include "app/briefing_schedule.h"
-#include "app/commands.h"
 #include "app/day_agenda.h"
 #include "app/layout_app.h"
-#include "app/program_screens.h"
 #include "app/layout_view.h"
 #include "app/main_frame.h"
+#include "app/program_screens.h"
 #include "cedb/cedb.h"
 #include "cedb/faults.h"
 #include "clock/clock.h"
 #include "inspect/inspect.h"
+#include "qt/screen_test.h"
 #include "registry/registry.h"
 #include "registry/registry_faults.h"
-#include "qt/screen_test.h"
+#include "resources/strings/string_table.h"
 #include "shell/shell.h"
 #include "store/record_image.h"
 #include "store/record_store.h"
 #include "ui/bitmap_button.h"
 #include "ui/controls.h"
 #include "ui/resources.h"
-#include "resources/strings/string_table.h"
+#include "view_contract/commands.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "app/commands.h"
 #include "cedb/cedb.h"
 #include "people/people_list_rows.h"
 #include "people/people_list_wnd.h"
 #include "people_list_fixture.h"
 #include "shell/tap_and_hold.h"
+#include "view_contract/commands.h"
 
 namespace {
 

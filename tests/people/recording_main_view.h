@@ -7,8 +7,8 @@
 #include <functional>
 #include <vector>
 
-#include "app/main_view.h"
 #include "store/record_store.h"
+#include "view_contract/main_view.h"
 
 class RecordingMainView : public MainView {
 public:
