@@ -4,6 +4,7 @@
 #include "people/people_list_rows.h"
 #include "store/participant_lists.h"
 #include "store/record_store.h"
+#include "ui/exchange_sort.h"
 
 namespace appointments {
 
@@ -15,21 +16,41 @@ QString fromField(std::u16string_view text) {
 
 }  // namespace
 
+namespace {
+
+// twoDigits(n) appended: written out by hand, as the history formats a date a row.
+void appendTwoDigits(QString& text, int n) {
+    if (n >= 0 && n < 100) {
+        text += QChar(u'0' + n / 10);
+        text += QChar(u'0' + n % 10);
+    } else {
+        if (n < 10) text += u'0';
+        text += QString::number(n);
+    }
+}
+
+}  // namespace
+
 QString twoDigits(int n) {
-    return n < 10 ? QStringLiteral("0%1").arg(n) : QString::number(n);
+    QString text;
+    appendTwoDigits(text, n);
+    return text;
 }
 
 QString dateText(int year, int month, int day) {
-    return QStringLiteral("%1/%2/%3").arg(year).arg(twoDigits(month), twoDigits(day));
+    QString text = QString::number(year);
+    text.reserve(text.size() + 6);
+    text += u'/';
+    appendTwoDigits(text, month);
+    text += u'/';
+    appendTwoDigits(text, day);
+    return text;
 }
 
 void sortByFirstColumn(ItemRows& rows) {
-    for (size_t i = 0; i < rows.size(); ++i) {
-        for (size_t j = i + 1; j < rows.size(); ++j) {
-            if (QStringView(rows[i].first).compare(QStringView(rows[j].first)) > 0)
-                std::swap(rows[i], rows[j]);
-        }
-    }
+    ui::exchangeSort(rows, 0, rows.size(), [](const ItemRow& a, const ItemRow& b) {
+        return QStringView(a.first).compare(QStringView(b.first)) < 0;
+    });
 }
 
 History buildHistory(CRecordStore& store, int personId, int mode, WalkReport* report) {

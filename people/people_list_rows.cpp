@@ -4,6 +4,7 @@
 
 #include "people/category_rows.h"
 #include "store/record_store.h"
+#include "ui/exchange_sort.h"
 
 namespace {
 
@@ -13,25 +14,26 @@ QString fromField(std::u16string_view text) {
 
 // Code-unit order, as the lists have always sorted; QString's own operator< would order
 // characters outside the BMP differently.
-bool nameAfter(const QString& a, const QString& b) {
-    return std::lexicographical_compare(b.utf16(), b.utf16() + b.size(), a.utf16(),
-                                        a.utf16() + a.size());
+bool nameBefore(const QString& a, const QString& b) {
+    return std::lexicographical_compare(a.utf16(), a.utf16() + a.size(), b.utf16(),
+                                        b.utf16() + b.size());
 }
 
-// The exchange sort of the lists over rows [first, last).
-void exchangeSort(PeopleRows& rows, size_t first, size_t last) {
-    for (size_t i = first; i < last; ++i) {
-        for (size_t j = i + 1; j < last; ++j) {
-            if (nameAfter(rows[i].name, rows[j].name)) std::swap(rows[i], rows[j]);
-        }
-    }
+// The lists' exchange sort over rows [first, last), by name.
+void sortByName(PeopleRows& rows, size_t first, size_t last) {
+    ui::exchangeSort(rows, first, last,
+                     [](const PeopleRow& a, const PeopleRow& b) { return nameBefore(a.name, b.name); });
 }
 
 }  // namespace
 
 bool inGroup(const QString& groups, const QString& filter) {
     if (groups.isEmpty()) return false;
-    return people::splitGroupList(groups).contains(filter, Qt::CaseSensitive);
+    return inGroup(people::splitGroupList(groups), filter);
+}
+
+bool inGroup(const QStringList& splitGroups, const QString& filter) {
+    return splitGroups.contains(filter, Qt::CaseSensitive);
 }
 
 std::vector<PersonEntry> loadPersonEntries(CRecordStore& store) {
@@ -84,8 +86,8 @@ void sortRows(PeopleRows& rows) {
         rows.begin(), rows.end(), [](const PeopleRow& r) { return isGroupRowId(r.id); });
     const auto noName = std::stable_partition(firstPerson, rows.end(),
                                               [](const PeopleRow& r) { return r.id != NoNameId; });
-    exchangeSort(rows, 0, size_t(firstPerson - rows.begin()));
-    exchangeSort(rows, size_t(firstPerson - rows.begin()), size_t(noName - rows.begin()));
+    sortByName(rows, 0, size_t(firstPerson - rows.begin()));
+    sortByName(rows, size_t(firstPerson - rows.begin()), size_t(noName - rows.begin()));
 }
 
 void PeopleSearch::reset(const PeopleRows& rows, const QString& text) {

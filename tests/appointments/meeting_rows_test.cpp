@@ -269,6 +269,16 @@ TEST_F(RowsTest, EveryRepeatCodeIsAnnouncedOnItsDayAndWithinItsLead) {
     }
 }
 
+TEST(MeetingRowsText, DatesHaveTwoDigitMonthsAndDaysAndTheYearAsItIs) {
+    EXPECT_EQ(appointments::dateText(2002, 6, 9), QStringLiteral("2002/06/09"));
+    EXPECT_EQ(appointments::dateText(1601, 12, 31), QStringLiteral("1601/12/31"));
+    EXPECT_EQ(appointments::dateText(30827, 10, 1), QStringLiteral("30827/10/01"));
+    EXPECT_EQ(appointments::twoDigits(0), QStringLiteral("00"));
+    EXPECT_EQ(appointments::twoDigits(99), QStringLiteral("99"));
+    EXPECT_EQ(appointments::twoDigits(100), QStringLiteral("100"));
+    EXPECT_EQ(appointments::twoDigits(-5), QStringLiteral("0-5"));
+}
+
 TEST_F(RowsTest, AnniversaryTextsForEachCombinationOfElapsedAndAhead) {
     EXPECT_EQ(appointments::anniversaryText("김", "생일", 0, 0),
               QStringLiteral("김님의 생일입니다."));
