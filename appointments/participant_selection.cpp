@@ -1,5 +1,8 @@
 #include "appointments/participant_selection.h"
 
+#include <QSet>
+
+#include "people/category_rows.h"
 #include "people/people_list_rows.h"
 #include "store/record_store.h"
 
@@ -64,26 +67,34 @@ QString participantText(const ParticipantSelection& selection) {
 std::vector<std::vector<GroupMember>> groupMembers(CRecordStore& store, const QStringList& groups) {
     std::vector<std::vector<GroupMember>> members(size_t(groups.size()));
     if (groups.isEmpty()) return members;
-    store.walkRecordsChecked(PersonKind, {PropId, PropName, PropGroups},
-                             [&](const RecordImage& r, uint32_t missing) {
-                                 if (missing || r.id < 1) return true;
-                                 const QString list = fromField(text(r.groups));
-                                 if (list.isEmpty()) return true;
-                                 QString name;
-                                 for (qsizetype g = 0; g < groups.size(); ++g) {
-                                     if (!inGroup(list, groups[g])) continue;
-                                     if (name.isNull()) name = fromField(text(r.name));
-                                     members[size_t(g)].push_back({r.id, name});
-                                 }
-                                 return true;
-                             });
+    store.walkRecordsChecked(
+        PersonKind, {PropId, PropName, PropGroups}, [&](const RecordImage& r, uint32_t missing) {
+            if (missing || r.id < 1 || r.groups[0] == 0) return true;
+            // The person's list is split once, by the people lists' rule, for every group.
+            const QStringList names = people::splitGroupList(fromField(text(r.groups)));
+            QString name;
+            for (qsizetype g = 0; g < groups.size(); ++g) {
+                if (!inGroup(names, groups[g])) continue;
+                if (name.isNull()) name = fromField(text(r.name));
+                members[size_t(g)].push_back({r.id, name});
+            }
+            return true;
+        });
     return members;
 }
 
 void expandGroups(CRecordStore& store, ParticipantSelection& selection) {
     const auto members = groupMembers(store, selection.groupNames);
+    // addPerson's rule, each identifier once, kept by a set rather than a search per member.
+    QSet<QString> chosen(selection.personIds.begin(), selection.personIds.end());
     for (const auto& group : members) {
-        for (const GroupMember& m : group) selection.addPerson(m.name, QString::number(m.id));
+        for (const GroupMember& m : group) {
+            const QString id = QString::number(m.id);
+            if (chosen.contains(id)) continue;
+            chosen.insert(id);
+            selection.personNames.push_back(m.name);
+            selection.personIds.push_back(id);
+        }
     }
 }
 

@@ -184,9 +184,8 @@ std::u16string_view text(const char16_t (&field)[N]) {
 inline bool setText(std::span<char16_t> field, std::u16string_view value) {
     if (field.empty()) return value.empty();
     const std::u16string_view kept = fitText(value, field.size());
-    size_t i = 0;
-    for (; i < kept.size(); ++i) field[i] = kept[i];
-    for (; i < field.size(); ++i) field[i] = 0;
+    std::copy(kept.begin(), kept.end(), field.begin());
+    std::fill(field.begin() + ptrdiff_t(kept.size()), field.end(), u'\0');
     return kept.size() == value.size();
 }
 template <size_t N>
