@@ -2,7 +2,6 @@
 
 #include <QSet>
 
-#include "people/category_rows.h"
 #include "people/people_list_rows.h"
 #include "store/record_store.h"
 
@@ -67,14 +66,16 @@ QString participantText(const ParticipantSelection& selection) {
 std::vector<std::vector<GroupMember>> groupMembers(CRecordStore& store, const QStringList& groups) {
     std::vector<std::vector<GroupMember>> members(size_t(groups.size()));
     if (groups.isEmpty()) return members;
+    std::vector<bool> held;
     store.walkRecordsChecked(
         PersonKind, {PropId, PropName, PropGroups}, [&](const RecordImage& r, uint32_t missing) {
             if (missing || r.id < 1 || r.groups[0] == 0) return true;
-            // The person's list is split once, by the people lists' rule, for every group.
-            const QStringList names = people::splitGroupList(fromField(text(r.groups)));
+            // The person's list is taken apart once for every group, by the people lists' rule.
+            const std::u16string_view list = text(r.groups);
+            markGroupsHeld(QStringView(list.data(), qsizetype(list.size())), groups, held);
             QString name;
             for (qsizetype g = 0; g < groups.size(); ++g) {
-                if (!inGroup(names, groups[g])) continue;
+                if (!held[size_t(g)]) continue;
                 if (name.isNull()) name = fromField(text(r.name));
                 members[size_t(g)].push_back({r.id, name});
             }

@@ -2,18 +2,26 @@
 
 namespace people {
 
-QStringList splitGroupList(const QString& list) {
-    QStringList names;
+bool visitGroupNames(QStringView list, const std::function<bool(QStringView name)>& visit) {
     qsizetype start = 0;
     while (start <= list.size()) {
         qsizetype comma = list.indexOf(u',', start);
         if (comma < 0) comma = list.size();
-        const QString name = list.mid(start, comma - start);
-        if (!name.isEmpty()) names << name;
+        const QStringView name = list.mid(start, comma - start);
+        if (!name.isEmpty() && !visit(name)) return false;
         start = comma + 1;
         // Only the joiner's blank goes: a name of its own never loses its first letter.
         if (start < list.size() && list[start] == u' ') ++start;
     }
+    return true;
+}
+
+QStringList splitGroupList(const QString& list) {
+    QStringList names;
+    visitGroupNames(list, [&](QStringView name) {
+        names << name.toString();
+        return true;
+    });
     return names;
 }
 

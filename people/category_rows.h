@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ inline constexpr QStringView NotInGroupListSuffix = u"( Not In Group List )";
 // The names of a group list, in order. Names are split at each ","; the blank the joiner puts
 // after it is dropped. Empty names (a list cut short after a comma) are left out.
 QStringList splitGroupList(const QString& list);
+// The same names as views into `list`, for a caller that only compares them; `visit` returns
+// false to stop. False when it was stopped.
+bool visitGroupNames(QStringView list, const std::function<bool(QStringView name)>& visit);
 // The names joined by ", ".
 QString joinGroupList(const QStringList& names);
 

@@ -21,19 +21,26 @@ bool nameBefore(const QString& a, const QString& b) {
 
 // The lists' exchange sort over rows [first, last), by name.
 void sortByName(PeopleRows& rows, size_t first, size_t last) {
-    ui::exchangeSort(rows, first, last,
-                     [](const PeopleRow& a, const PeopleRow& b) { return nameBefore(a.name, b.name); });
+    ui::exchangeSort(rows, first, last, [](const PeopleRow& a, const PeopleRow& b) {
+        return nameBefore(a.name, b.name);
+    });
 }
 
 }  // namespace
 
-bool inGroup(const QString& groups, const QString& filter) {
-    if (groups.isEmpty()) return false;
-    return inGroup(people::splitGroupList(groups), filter);
+bool inGroup(QStringView groups, QStringView filter) {
+    // Stopped at the name that is the filter.
+    return !people::visitGroupNames(groups, [&](QStringView name) { return name != filter; });
 }
 
-bool inGroup(const QStringList& splitGroups, const QString& filter) {
-    return splitGroups.contains(filter, Qt::CaseSensitive);
+void markGroupsHeld(QStringView groups, const QStringList& filters, std::vector<bool>& held) {
+    held.assign(size_t(filters.size()), false);
+    people::visitGroupNames(groups, [&](QStringView name) {
+        for (qsizetype f = 0; f < filters.size(); ++f) {
+            if (name == filters[f]) held[size_t(f)] = true;
+        }
+        return true;
+    });
 }
 
 std::vector<PersonEntry> loadPersonEntries(CRecordStore& store) {

@@ -46,9 +46,9 @@ struct PersonEntry {
 
 // Whether `filter` is exactly one of the names of the group list `groups` (split as the group
 // choice splits it, so that a name may begin with a blank).
-bool inGroup(const QString& groups, const QString& filter);
-// The same over a list already split by splitGroupList, for a caller testing many groups.
-bool inGroup(const QStringList& splitGroups, const QString& filter);
+bool inGroup(QStringView groups, QStringView filter);
+// inGroup for each of `filters`, the list taken apart once: held[i] for filters[i].
+void markGroupsHeld(QStringView groups, const QStringList& filters, std::vector<bool>& held);
 
 // The person records of the store, in stored order. A record that the record operations
 // cannot read whole (a property missing) is left out: it could not be edited or listed
