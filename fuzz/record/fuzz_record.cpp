@@ -24,7 +24,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
     }
 
+    // Read where a well-formed record had the wanted properties, a record with each property
+    // once must read as it does on its own.
+    const std::vector<uint32_t> wanted = {PropKind, PropStart, PropPlace};
     cedb::Record some;
-    (void)cedb::codec::decodeInto(data, size, {PropKind, PropStart, PropPlace}, some);
+    (void)cedb::codec::decodeInto(data, size, wanted, some);
+    bool unique = true;
+    for (size_t i = 0; i < record->size() && unique; ++i) {
+        for (size_t j = 0; j < i && unique; ++j)
+            unique = (*record)[i].propId != (*record)[j].propId;
+    }
+    if (!unique) return 0;
+    cedb::codec::Layout layout;
+    RecordImage sample{};
+    sample.kind = 1;
+    sample.start = {1, 2};
+    setText(sample.place, u"강남");
+    cedb::Record primer;
+    for (uint32_t id : {PropName, PropKind, PropStart, PropPlace})
+        primer.push_back(*propertyOf(sample, id));
+    const std::vector<uint8_t> primed = cedb::codec::encode(primer);
+    cedb::Record viaLayout;
+    (void)cedb::codec::decodeInto(primed.data(), primed.size(), wanted, viaLayout, &layout);
+    const bool read = cedb::codec::decodeInto(data, size, wanted, viaLayout, &layout);
+    const bool readAlone = cedb::codec::decodeInto(data, size, wanted, some);
+    if (read != readAlone || (read && !(viaLayout == some))) std::abort();
     return 0;
 }

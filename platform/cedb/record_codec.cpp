@@ -92,63 +92,107 @@ std::optional<Record> decode(const uint8_t* data, size_t size, const std::vector
     return rec;
 }
 
-bool decodeInto(const uint8_t* data, size_t size, const std::vector<uint32_t>& only, Record& out) {
+namespace {
+
+// Decodes directory entry `e` into `p`; false when its value lies outside the data.
+bool decodeEntry(const uint8_t* directory, size_t e, const uint8_t* values, size_t valuesSize,
+                 PropVal& p) {
+    const uint32_t id = get32(directory + e * 8);
+    const size_t offset = get32(directory + e * 8 + 4);
+    const PropType t = propType(id);
+    size_t len;
+    size_t head = 0;
+    if (isNumeric(t)) {
+        len = 4;
+    } else if (t == PropType::FileTime) {
+        len = 8;
+    } else if (t == PropType::String || t == PropType::Blob) {
+        if (offset > valuesSize || valuesSize - offset < 4) return false;
+        head = 4;
+        len = size_t(get32(values + offset)) * (t == PropType::String ? 2 : 1);
+    } else {
+        return false;
+    }
+    if (offset > valuesSize || valuesSize - offset < head + len) return false;
+    p.propId = id;
+    p.number = 0;
+    p.fileTime = {};
+    p.text.clear();  // keeps its storage for the next record
+    p.blob.clear();
+    const uint8_t* v = values + offset + head;
+    if (t == PropType::FileTime) {
+        p.fileTime = {get32(v), get32(v + 4)};
+    } else if (t == PropType::String) {
+        p.text.resize(len / 2);
+        std::memcpy(p.text.data(), v, len);  // stored little-endian, as held here
+    } else if (t == PropType::Blob) {
+        p.blob.assign(v, v + len);
+    } else {
+        p.number = widen(t, get32(v));
+    }
+    return true;
+}
+
+// Whether the directory has the wanted properties where `layout` saw them, and all of them.
+bool sameLayout(const Layout& layout, const uint8_t* directory, size_t count,
+                const std::vector<uint32_t>& only) {
+    if (layout.count != count || layout.at.size() != only.size() || layout.only != only)
+        return false;
+    for (size_t k = 0; k < layout.at.size(); ++k) {
+        if (get32(directory + layout.at[k] * 8) != layout.ids[k]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool decodeInto(const uint8_t* data, size_t size, const std::vector<uint32_t>& only, Record& out,
+                Layout* layout) {
     if (size < 4) return false;
     const size_t count = get32(data);
     if (count > (size - 4) / 8) return false;
     const uint8_t* directory = data + 4;
     const uint8_t* values = directory + count * 8;
     const size_t valuesSize = size - 4 - count * 8;
-    const uint32_t* want = only.data();
     const size_t wantCount = only.size();
+    size_t used = 0;
+    const auto take = [&](size_t e) {
+        if (used == out.size()) out.emplace_back();
+        return decodeEntry(directory, e, values, valuesSize, out[used++]);
+    };
+
+    // Properties are unique in a record, so a record of the last one's layout has each wanted
+    // property at the same place: only those entries are read.
+    if (layout && wantCount > 0 && sameLayout(*layout, directory, count, only)) {
+        for (uint32_t e : layout->at) {
+            if (!take(e)) return false;
+        }
+        out.resize(used);
+        return true;
+    }
+
     // The directory lets a reader that wants a few properties skip the rest unread; a mask of
     // the wanted property numbers passes most entries over with one test.
     uint64_t wantedNumbers = 0;
-    for (size_t w = 0; w < wantCount; ++w) {
-        wantedNumbers |= uint64_t(1) << (propNumber(want[w]) % 64);
+    for (uint32_t w : only) wantedNumbers |= uint64_t(1) << (propNumber(w) % 64);
+    if (layout) {
+        layout->only = only;
+        layout->count = count;
+        layout->at.clear();
+        layout->ids.clear();
     }
-    size_t used = 0;
     for (size_t e = 0; e < count; ++e) {
         const uint32_t id = get32(directory + e * 8);
         bool wanted = wantCount == 0;
         if (!wanted && (wantedNumbers >> (propNumber(id) % 64) & 1) == 0) continue;
-        for (size_t w = 0; w < wantCount && !wanted; ++w) wanted = want[w] == id;
+        for (size_t w = 0; w < wantCount && !wanted; ++w) wanted = only[w] == id;
         if (!wanted) continue;
-        const size_t offset = get32(directory + e * 8 + 4);
-        const PropType t = propType(id);
-        size_t len;
-        size_t head = 0;
-        if (isNumeric(t)) {
-            len = 4;
-        } else if (t == PropType::FileTime) {
-            len = 8;
-        } else if (t == PropType::String || t == PropType::Blob) {
-            if (offset > valuesSize || valuesSize - offset < 4) return false;
-            head = 4;
-            len = size_t(get32(values + offset)) * (t == PropType::String ? 2 : 1);
-        } else {
-            return false;
+        if (!take(e)) return false;
+        if (layout) {
+            layout->at.push_back(uint32_t(e));
+            layout->ids.push_back(id);
         }
-        if (offset > valuesSize || valuesSize - offset < head + len) return false;
-        if (used == out.size()) out.emplace_back();
-        PropVal& p = out[used++];
-        p.propId = id;
-        p.number = 0;
-        p.fileTime = {};
-        p.text.clear();  // keeps its storage for the next record
-        p.blob.clear();
-        const uint8_t* v = values + offset + head;
-        if (t == PropType::FileTime) {
-            p.fileTime = {get32(v), get32(v + 4)};
-        } else if (t == PropType::String) {
-            p.text.resize(len / 2);
-            std::memcpy(p.text.data(), v, len);  // stored little-endian, as held here
-        } else if (t == PropType::Blob) {
-            p.blob.assign(v, v + len);
-        } else {
-            p.number = widen(t, get32(v));
-        }
-        // Properties are unique in a record: once every wanted one is found, stop.
+        // Once every wanted one is found, stop.
         if (used == wantCount) break;
     }
     out.resize(used);

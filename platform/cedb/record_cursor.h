@@ -39,6 +39,8 @@ struct Database::Impl final : Walker {
     bool eod = false;
     uint64_t pageGeneration = 0;
     size_t nextPageSize = kFirstPage;
+    // Where the last record read had the properties asked for, to find them at once in the next.
+    codec::Layout layout;
 
     // A walk from the first record steps this handle's own statement record by record rather
     // than asking again for each page: one snapshot for the whole walk, no keyset test and no

@@ -146,7 +146,9 @@ bool Database::readCurrent(Record& out, const std::vector<uint32_t>& only) {
     if (!d->hasCurrent) return fail(Error::EndOfData);
     if (!d->refreshCurrent()) return false;
     const auto& row = d->page[d->pos];
-    if (!codec::decodeInto(d->propsOf(row), row.size, only, out)) return fail(Error::Corrupt);
+    if (!codec::decodeInto(d->propsOf(row), row.size, only, out, &d->layout)) {
+        return fail(Error::Corrupt);
+    }
     return true;
 }
 

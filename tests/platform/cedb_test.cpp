@@ -343,4 +343,31 @@ TEST(RecordCodecTest, EveryTruncationOrWrongLengthIsRefused) {
     EXPECT_EQ(codec::decode(huge.data(), huge.size(), {makePropId(0x223, PropType::UI2)})->size(), 1u);
 }
 
+// A walk remembers where the last record had the wanted properties; a record laid out in any
+// other way must still read exactly as it would on its own.
+TEST(RecordCodecTest, ARememberedLayoutNeverMisreadsARecordOfAnotherLayout) {
+    const uint32_t kind = makePropId(0x223, PropType::UI2),
+                   start = makePropId(0x120, PropType::FileTime),
+                   place = makePropId(0x113, PropType::String);
+    const PropVal k = PropVal::ui2(0x223, 2), n = PropVal::string(0x103, u"홍길동"),
+                  s = PropVal::filetime(0x120, FileTime{7, 8}), p = PropVal::string(0x113, u"강남");
+    const std::vector<Record> records = {
+        {k, n, s, p},  // sets the layout
+        {k, n, s, p},  // read at the remembered places
+        {p, s, n, k},  // as many properties, the wanted ones elsewhere
+        {k, n, p},     // one wanted property missing
+        {k, PropVal::string(0x113, u"서울"), s, n},  // a wanted one where another stood
+        {k, n, s, p, PropVal::ui2(0x224, 1)},        // one more property
+        {k, n, s, p},
+    };
+    const std::vector<uint32_t> wanted = {kind, start, place};
+    codec::Layout layout;
+    Record withLayout;
+    for (size_t i = 0; i < records.size(); ++i) {
+        const std::vector<uint8_t> data = codec::encode(records[i]);
+        ASSERT_TRUE(codec::decodeInto(data.data(), data.size(), wanted, withLayout, &layout));
+        EXPECT_EQ(withLayout, codec::decode(data.data(), data.size(), wanted)) << "record " << i;
+    }
+}
+
 }  // namespace
