@@ -193,6 +193,16 @@ bool setText(char16_t (&field)[N], std::u16string_view value) {
     return setText(std::span<char16_t>(field, N), value);
 }
 
+// setText for a field that setText has always filled, so that every unit after its terminator
+// is zero: only the units of the text it replaces are cleared, not the whole rest of the field.
+inline bool replaceText(std::span<char16_t> field, std::u16string_view value) {
+    if (field.empty()) return value.empty();
+    const std::u16string_view kept = fitText(value, field.size());
+    std::copy(kept.begin(), kept.end(), field.begin());
+    for (size_t i = kept.size(); i < field.size() && field[i] != 0; ++i) field[i] = 0;
+    return kept.size() == value.size();
+}
+
 // ---- Fields by property -----------------------------------------------------------------------
 
 // The text field of a string property; empty for any other property.
@@ -245,12 +255,14 @@ inline int fieldLimit(uint32_t propId) {
     return capacity ? int(capacity) - 1 : 0;
 }
 
-// Copies one stored property into its field: texts cut to fit, unsigned 16-bit values widened
-// with zero and the reserved ones with sign extension. False for a property the image has no
-// field for (or of another type); the image is then unchanged.
-inline bool loadProperty(RecordImage& r, const cedb::PropVal& p) {
+namespace detail {
+inline bool loadProperty(RecordImage& r, const cedb::PropVal& p, bool textTailsClear) {
     if (std::span<char16_t> field = textField(r, p.propId); !field.empty()) {
-        setText(field, p.text);
+        if (textTailsClear) {
+            replaceText(field, p.text);
+        } else {
+            setText(field, p.text);
+        }
         return true;
     }
     const auto u16 = [&] { return uint32_t(uint16_t(p.number)); };
@@ -295,6 +307,19 @@ inline bool loadProperty(RecordImage& r, const cedb::PropVal& p) {
         default:
             return false;
     }
+}
+}  // namespace detail
+
+// Copies one stored property into its field: texts cut to fit, unsigned 16-bit values widened
+// with zero and the reserved ones with sign extension. False for a property the image has no
+// field for (or of another type); the image is then unchanged.
+inline bool loadProperty(RecordImage& r, const cedb::PropVal& p) {
+    return detail::loadProperty(r, p, false);
+}
+// The same into an image whose texts were all set by setText or reloadProperty (a zeroed image
+// reused for record after record): a text clears only what is left of the one it replaces.
+inline bool reloadProperty(RecordImage& r, const cedb::PropVal& p) {
+    return detail::loadProperty(r, p, true);
 }
 
 // Whether an image that came from outside (a sync packet) can be taken in: a kind of the three

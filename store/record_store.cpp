@@ -63,12 +63,12 @@ bool walk(cedb::Database& db, uint32_t kind, std::initializer_list<uint32_t> pro
                 if (!cedb::findProp(rec, wanted[i])) {
                     PropVal empty;
                     empty.propId = wanted[i];
-                    loadProperty(image, empty);
+                    reloadProperty(image, empty);
                     // wanted[0] is the kind, which a visited record has.
                     if (i >= 1 && i <= 32) missing |= 1u << (i - 1);
                 }
             }
-            for (const PropVal& p : rec) loadProperty(image, p);
+            for (const PropVal& p : rec) reloadProperty(image, p);
             if (!visit(image, missing)) return true;
         }
         if (!db.seekNext()) return db.endOfData();

@@ -394,6 +394,33 @@ TEST_F(StoreTest, AWalkSurvivesOperationsInsideIt) {
     EXPECT_FALSE(store.walkRecords(AnyKind, {}, [](const RecordImage&) { return true; }));
 }
 
+// A walk fills one image record after record; each must come out byte for byte as the same
+// record read on its own, texts getting shorter, longer and missing included.
+TEST_F(StoreTest, AWalksImageOfEachRecordIsThatRecordReadAlone) {
+    const std::u16string longest(299, u'가');
+    for (const std::u16string& content : {longest, std::u16string(u"짧은 내용"),
+                                          longest.substr(0, 40), std::u16string(), longest}) {
+        RecordImage r = eventImage(AppointmentKind, content);
+        setText(r.place, content.substr(0, 12));
+        ASSERT_TRUE(store.AddAppointment(r));
+    }
+    int walked = 0;
+    ASSERT_TRUE(store.walkRecords(AppointmentKind, EveryRecordProperty, [&](const RecordImage& r) {
+        RecordImage alone{};
+        alone.kind = AppointmentKind;
+        alone.key = r.key;
+        EXPECT_TRUE(store.ReadRecord(alone));
+        // What a read leaves as it was.
+        alone.id = r.id;
+        alone.changeFlags = r.changeFlags;
+        alone.stamp = r.stamp;
+        EXPECT_EQ(std::memcmp(&r, &alone, sizeof r), 0) << "record " << walked;
+        ++walked;
+        return true;
+    }));
+    EXPECT_EQ(walked, 5);
+}
+
 // ---- Failures ----
 
 TEST_F(StoreTest, AFailedCounterReadWritesNothing) {
