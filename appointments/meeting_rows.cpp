@@ -18,33 +18,45 @@ QString fromField(std::u16string_view text) {
 
 namespace {
 
-// twoDigits(n) appended: written out by hand, as the history formats a date a row.
-void appendTwoDigits(QString& text, int n) {
-    if (n >= 0 && n < 100) {
-        text += QChar(u'0' + n / 10);
-        text += QChar(u'0' + n % 10);
-    } else {
-        if (n < 10) text += u'0';
-        text += QString::number(n);
-    }
+// Writes n in decimal at out (at most 11 units); returns the units written.
+qsizetype writeDecimal(char16_t* out, int n) {
+    char16_t digits[11];
+    qsizetype count = 0;
+    unsigned magnitude = n < 0 ? 0u - unsigned(n) : unsigned(n);
+    do {
+        digits[count++] = char16_t(u'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    qsizetype written = 0;
+    if (n < 0) out[written++] = u'-';
+    while (count > 0) out[written++] = digits[--count];
+    return written;
+}
+
+// "0%d" below 10, "%d" otherwise; returns the units written (at most 12).
+qsizetype writeTwoDigits(char16_t* out, int n) {
+    qsizetype written = 0;
+    if (n < 10) out[written++] = u'0';
+    return written + writeDecimal(out + written, n);
 }
 
 }  // namespace
 
 QString twoDigits(int n) {
-    QString text;
-    appendTwoDigits(text, n);
-    return text;
+    char16_t text[12];
+    const qsizetype length = writeTwoDigits(text, n);
+    return QString(reinterpret_cast<const QChar*>(text), length);
 }
 
 QString dateText(int year, int month, int day) {
-    QString text = QString::number(year);
-    text.reserve(text.size() + 6);
-    text += u'/';
-    appendTwoDigits(text, month);
-    text += u'/';
-    appendTwoDigits(text, day);
-    return text;
+    // Written into one buffer, one allocation a date: the history writes one a row.
+    char16_t text[40];
+    qsizetype length = writeDecimal(text, year);
+    text[length++] = u'/';
+    length += writeTwoDigits(text + length, month);
+    text[length++] = u'/';
+    length += writeTwoDigits(text + length, day);
+    return QString(reinterpret_cast<const QChar*>(text), length);
 }
 
 void sortByFirstColumn(ItemRows& rows) {

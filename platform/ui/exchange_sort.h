@@ -3,9 +3,9 @@
 // which the lists have always shown, so the result is exactly the plain double loop's.
 //
 // The rows are ranked first (n log n comparisons); the exchanges then run on the ranks alone,
-// passing over sixteen ranks a step while none is smaller, and each row moves once at the
-// end. A pass stops as soon as position i holds the smallest rank left, which the ranking
-// already knows: nothing after it can be smaller.
+// passing over sixteen or thirty-two ranks a step while none is smaller, and each row moves
+// once at the end. A pass stops as soon as position i holds the smallest rank left, which the
+// ranking already knows: nothing after it can be smaller.
 #pragma once
 
 #include <algorithm>
@@ -22,13 +22,13 @@ namespace ui {
 
 namespace exchange_detail {
 
-// The first position from `j` whose rank is below `rank`, or `n`. Ranks are below 2^31, so
-// a signed compare orders them.
-inline size_t nextBelow(const std::vector<uint32_t>& ranks, size_t j, uint32_t rank) {
+// The first position from `j` whose rank is below `rank`, or the end. Ranks are signed, so
+// a signed compare orders them: 16 bits wide while the ranks fit, else 32.
+inline size_t nextBelow(const std::vector<int32_t>& ranks, size_t j, int32_t rank) {
     const size_t n = ranks.size();
 #ifdef __SSE2__
     // Sixteen ranks a step, their compares packed into one mask whose lowest bit is the answer.
-    const __m128i limit = _mm_set1_epi32(int32_t(rank));
+    const __m128i limit = _mm_set1_epi32(rank);
     for (; j + 16 <= n; j += 16) {
         const __m128i* p = reinterpret_cast<const __m128i*>(ranks.data() + j);
         const __m128i low = _mm_packs_epi32(_mm_cmplt_epi32(_mm_loadu_si128(p), limit),
@@ -45,6 +45,63 @@ inline size_t nextBelow(const std::vector<uint32_t>& ranks, size_t j, uint32_t r
     return n;
 }
 
+inline size_t nextBelow(const std::vector<int16_t>& ranks, size_t j, int16_t rank) {
+    const size_t n = ranks.size();
+#ifdef __SSE2__
+    // Thirty-two ranks a step.
+    const __m128i limit = _mm_set1_epi16(rank);
+    for (; j + 32 <= n; j += 32) {
+        const __m128i* p = reinterpret_cast<const __m128i*>(ranks.data() + j);
+        const __m128i low = _mm_packs_epi16(_mm_cmplt_epi16(_mm_loadu_si128(p), limit),
+                                            _mm_cmplt_epi16(_mm_loadu_si128(p + 1), limit));
+        const __m128i high = _mm_packs_epi16(_mm_cmplt_epi16(_mm_loadu_si128(p + 2), limit),
+                                             _mm_cmplt_epi16(_mm_loadu_si128(p + 3), limit));
+        const unsigned below = unsigned(_mm_movemask_epi8(low)) | unsigned(_mm_movemask_epi8(high))
+                                                                      << 16;
+        if (below != 0) return j + size_t(__builtin_ctz(below));
+    }
+#endif
+    for (; j < n; ++j) {
+        if (ranks[j] < rank) return j;
+    }
+    return n;
+}
+
+// The exchanges on the ranks; `order` ends holding, at each position, the row left there.
+template <class Rank>
+void exchangeRanks(std::vector<Rank>& ranks, const std::vector<Rank>& smallestLeft,
+                   std::vector<uint32_t>& order) {
+    const size_t n = ranks.size();
+    for (size_t i = 0; i < n; ++i) {
+        Rank rankAtI = ranks[i];
+        uint32_t rowAtI = order[i];
+        for (size_t j = i + 1; rankAtI != smallestLeft[i]; ++j) {
+            j = nextBelow(ranks, j, rankAtI);
+            if (j == n) break;  // cannot happen: a smaller rank is left while this one is not
+            std::swap(rankAtI, ranks[j]);
+            std::swap(rowAtI, order[j]);
+        }
+        ranks[i] = rankAtI;
+        order[i] = rowAtI;
+    }
+}
+
+// Ranks the rows' positions (equal rows equal ranks) and runs the exchanges.
+template <class Rank>
+void exchangeByRank(const std::vector<uint32_t>& sorted, const std::vector<bool>& rises,
+                    std::vector<uint32_t>& order) {
+    const size_t n = sorted.size();
+    std::vector<Rank> ranks(n), smallestLeft(n);
+    Rank rank = 0;
+    for (size_t k = 0; k < n; ++k) {
+        if (rises[k]) ++rank;
+        ranks[sorted[k]] = rank;
+        smallestLeft[k] = rank;  // what the sort leaves at position k
+    }
+    std::iota(order.begin(), order.end(), 0u);
+    exchangeRanks(ranks, smallestLeft, order);
+}
+
 }  // namespace exchange_detail
 
 // Sorts rows [first, last) by `less`, a strict weak order.
@@ -56,26 +113,19 @@ void exchangeSort(std::vector<Row>& rows, size_t first, size_t last, Less less) 
     std::iota(order.begin(), order.end(), 0u);
     std::sort(order.begin(), order.end(),
               [&](uint32_t a, uint32_t b) { return less(rows[first + a], rows[first + b]); });
-    std::vector<uint32_t> ranks(n), smallestLeft(n);
-    uint32_t rank = 0;
-    for (size_t k = 0; k < n; ++k) {
-        if (k > 0 && less(rows[first + order[k - 1]], rows[first + order[k]])) ++rank;
-        ranks[order[k]] = rank;
-        smallestLeft[k] = rank;  // what the sort leaves at position k
+    // rises[k]: the k-th row in sorted order sorts after the one before it.
+    std::vector<bool> rises(n);
+    size_t distinct = 1;
+    for (size_t k = 1; k < n; ++k) {
+        rises[k] = less(rows[first + order[k - 1]], rows[first + order[k]]);
+        distinct += rises[k];
     }
-
     // `order` now follows the exchanges: position p holds the row that the loop leaves there.
-    std::iota(order.begin(), order.end(), 0u);
-    for (size_t i = 0; i < n; ++i) {
-        uint32_t rankAtI = ranks[i], rowAtI = order[i];
-        for (size_t j = i + 1; rankAtI != smallestLeft[i]; ++j) {
-            j = exchange_detail::nextBelow(ranks, j, rankAtI);
-            if (j == n) break;  // cannot happen: a smaller rank is left while this one is not
-            std::swap(rankAtI, ranks[j]);
-            std::swap(rowAtI, order[j]);
-        }
-        ranks[i] = rankAtI;
-        order[i] = rowAtI;
+    std::vector<uint32_t> sorted = order;
+    if (distinct <= 32767) {
+        exchange_detail::exchangeByRank<int16_t>(sorted, rises, order);
+    } else {
+        exchange_detail::exchangeByRank<int32_t>(sorted, rises, order);
     }
 
     // Each cycle of the permutation moves its rows round by one, one row held aside.
