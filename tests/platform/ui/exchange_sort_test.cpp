@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -41,6 +42,24 @@ TEST(ExchangeSortTest, LeavesEveryRowWhereThePlainLoopLeavesIt) {
             ui::exchangeSort(sorted, first, last, byKey);
             EXPECT_EQ(sorted, plainExchangeSort(rows, first, last)) << n << " rows, " << distinct;
         }
+    }
+}
+
+// Beyond 32767 distinct rows the ranks are 32 bits wide; both widths must exchange alike.
+TEST(ExchangeSortTest, BothRankWidthsExchangeAlike) {
+    std::mt19937 random(11);
+    for (size_t n : {1, 15, 33, 500}) {
+        std::vector<uint32_t> sorted(n);
+        std::vector<bool> rises(n);
+        for (size_t k = 0; k < n; ++k) {
+            sorted[k] = uint32_t(k);
+            rises[k] = k > 0 && random() % 3 != 0;
+        }
+        std::shuffle(sorted.begin(), sorted.end(), random);
+        std::vector<uint32_t> narrow(n), wide(n);
+        ui::exchange_detail::exchangeByRank<int16_t>(sorted, rises, narrow);
+        ui::exchange_detail::exchangeByRank<int32_t>(sorted, rises, wide);
+        EXPECT_EQ(narrow, wide) << n << " rows";
     }
 }
 
