@@ -1,5 +1,7 @@
 #include "appointments/meeting_rows.h"
 
+#include <QHash>
+
 #include "appointments/schedule_rows.h"
 #include "people/people_list_rows.h"
 #include "store/participant_lists.h"
@@ -61,6 +63,8 @@ QString dateText(int year, int month, int day) {
 
 void sortByFirstColumn(ItemRows& rows) {
     ui::exchangeSort(rows, 0, rows.size(), [](const ItemRow& a, const ItemRow& b) {
+        // Rows of one day share their text (see buildHistory): equal at once.
+        if (a.first.constData() == b.first.constData()) return false;
         return QStringView(a.first).compare(QStringView(b.first)) < 0;
     });
 }
@@ -70,6 +74,8 @@ History buildHistory(CRecordStore& store, int personId, int mode, WalkReport* re
     if (personId == 0 || isGroupRowId(personId)) return h;
     const bool noName = personId == NoNameId;
     ItemRows appointmentRows, anniversaryRows;
+    // Rows of one day share one date text: one allocation a day, not a row.
+    QHash<int64_t, QString> dates;
     store.walkRecordsChecked(
         AnyKind, {PropKey, PropParticipantIds, PropStart, PropContent},
         [&](const RecordImage& r, uint32_t missing) {
@@ -89,7 +95,8 @@ History buildHistory(CRecordStore& store, int personId, int mode, WalkReport* re
             if (!row) return true;
             const auto start = clk::fromFileTime(r.start);
             if (!start) return true;
-            const QString date = dateText(start->year, start->month, start->day);
+            QString& date = dates[clk::dayNumber(start->year, start->month, start->day)];
+            if (date.isNull()) date = dateText(start->year, start->month, start->day);
             if (appointment) {
                 appointmentRows.push_back(
                     {date, fromField(text(r.content)), QString::number(r.key)});
