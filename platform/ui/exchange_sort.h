@@ -86,6 +86,61 @@ void exchangeRanks(std::vector<Rank>& ranks, const std::vector<Rank>& smallestLe
     }
 }
 
+// The same exchanges for rows of few distinct ranks (at most 64), without looking at the rows
+// a pass steps over. A pass exchanges at p exactly when p is the first place of its rank after
+// i and every smaller rank first stands later: so each pass finds its exchanges from the first
+// place of each rank, kept up to date through a set of places per rank.
+inline void exchangeFewRanks(std::vector<uint8_t>& ranks, size_t distinct,
+                             std::vector<uint32_t>& order) {
+    const size_t n = ranks.size();
+    const size_t words = (n + 63) / 64;
+    std::vector<uint64_t> places(distinct * words);  // bit p of rank r's words: r stands at p
+    const auto put = [&](size_t r, size_t p) { places[r * words + p / 64] |= 1ull << (p % 64); };
+    const auto take = [&](size_t r, size_t p) {
+        places[r * words + p / 64] &= ~(1ull << (p % 64));
+    };
+    const auto firstFrom = [&](size_t r, size_t p) {
+        for (size_t w = p / 64; w < words; ++w) {
+            uint64_t bits = places[r * words + w];
+            if (w == p / 64) bits &= ~0ull << (p % 64);
+            if (bits != 0) return w * 64 + size_t(__builtin_ctzll(bits));
+        }
+        return n;
+    };
+    for (size_t p = 0; p < n; ++p) put(ranks[p], p);
+    std::vector<size_t> first(distinct);
+    for (size_t r = 0; r < distinct; ++r) first[r] = firstFrom(r, 0);
+    std::vector<uint8_t> chain;
+    for (size_t i = 0; i < n; ++i) {
+        uint8_t carried = ranks[i];
+        uint32_t carriedRow = order[i];
+        take(carried, i);
+        first[carried] = firstFrom(carried, i + 1);
+        // The ranks exchanged, smallest first; their places come in the opposite order.
+        chain.clear();
+        size_t earliest = n;
+        for (uint8_t r = 0; r < carried; ++r) {
+            if (first[r] < earliest) {
+                chain.push_back(r);
+                earliest = first[r];
+            }
+        }
+        for (size_t t = chain.size(); t-- > 0;) {
+            const uint8_t r = chain[t];
+            const size_t p = first[r];
+            take(r, p);
+            put(carried, p);
+            first[carried] = std::min(first[carried], p);
+            ranks[p] = carried;
+            std::swap(carriedRow, order[p]);
+            carried = r;
+            first[r] = firstFrom(r, p + 1);
+        }
+        ranks[i] = carried;
+        order[i] = carriedRow;
+    }
+}
+
 // Ranks the rows' positions (equal rows equal ranks) and runs the exchanges.
 template <class Rank>
 void exchangeByRank(const std::vector<uint32_t>& sorted, const std::vector<bool>& rises,
@@ -122,7 +177,16 @@ void exchangeSort(std::vector<Row>& rows, size_t first, size_t last, Less less) 
     }
     // `order` now follows the exchanges: position p holds the row that the loop leaves there.
     std::vector<uint32_t> sorted = order;
-    if (distinct <= 32767) {
+    if (distinct <= 64) {
+        std::vector<uint8_t> ranks(n);
+        uint8_t rank = 0;
+        for (size_t k = 0; k < n; ++k) {
+            if (rises[k]) ++rank;
+            ranks[sorted[k]] = rank;
+        }
+        std::iota(order.begin(), order.end(), 0u);
+        exchange_detail::exchangeFewRanks(ranks, distinct, order);
+    } else if (distinct <= 32767) {
         exchange_detail::exchangeByRank<int16_t>(sorted, rises, order);
     } else {
         exchange_detail::exchangeByRank<int32_t>(sorted, rises, order);
