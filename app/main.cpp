@@ -5,6 +5,7 @@
 #include "app/layout_app.h"
 #include "app/main_frame.h"
 #include "app/program_screens.h"
+#include "heap/heap.h"
 #include "shell/shell.h"
 #include "shell/single_instance.h"
 #include "ui/input_panel.h"
@@ -12,6 +13,7 @@
 #include "ui/screen_map.h"
 
 int main(int argc, char** argv) {
+    heap::keepFreedMemory();
     shell::ensurePrivateRuntimeDir();
     QApplication qapp(argc, argv);
     // One Quorin per device: a second start brings the running one to the front and ends.

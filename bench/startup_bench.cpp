@@ -41,6 +41,7 @@
 #include "bench_device.h"
 #include "cedb/cedb.h"
 #include "clock/clock.h"
+#include "heap/heap.h"
 #include "people/people_list_wnd.h"
 #include "registry/registry.h"
 #include "shell/shell.h"
@@ -338,6 +339,7 @@ void quietOffscreenNotes(QtMsgType type, const QMessageLogContext& context, cons
 }  // namespace
 
 int main(int argc, char** argv) {
+    heap::keepFreedMemory();  // as the program does
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     shell::ensurePrivateRuntimeDir();
     g_qtMessages = qInstallMessageHandler(quietOffscreenNotes);
