@@ -18,47 +18,12 @@ QString fromField(std::u16string_view text) {
 
 }  // namespace
 
-namespace {
-
-// Writes n in decimal at out (at most 11 units); returns the units written.
-qsizetype writeDecimal(char16_t* out, int n) {
-    char16_t digits[11];
-    qsizetype count = 0;
-    unsigned magnitude = n < 0 ? 0u - unsigned(n) : unsigned(n);
-    do {
-        digits[count++] = char16_t(u'0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    qsizetype written = 0;
-    if (n < 0) out[written++] = u'-';
-    while (count > 0) out[written++] = digits[--count];
-    return written;
-}
-
-// "0%d" below 10, "%d" otherwise; returns the units written (at most 12).
-qsizetype writeTwoDigits(char16_t* out, int n) {
-    qsizetype written = 0;
-    if (n < 10) out[written++] = u'0';
-    return written + writeDecimal(out + written, n);
-}
-
-}  // namespace
-
 QString twoDigits(int n) {
-    char16_t text[12];
-    const qsizetype length = writeTwoDigits(text, n);
-    return QString(reinterpret_cast<const QChar*>(text), length);
+    return n < 10 ? QStringLiteral("0%1").arg(n) : QString::number(n);
 }
 
 QString dateText(int year, int month, int day) {
-    // Written into one buffer, one allocation a date: the history writes one a row.
-    char16_t text[40];
-    qsizetype length = writeDecimal(text, year);
-    text[length++] = u'/';
-    length += writeTwoDigits(text + length, month);
-    text[length++] = u'/';
-    length += writeTwoDigits(text + length, day);
-    return QString(reinterpret_cast<const QChar*>(text), length);
+    return QStringLiteral("%1/%2/%3").arg(year).arg(twoDigits(month), twoDigits(day));
 }
 
 void sortByFirstColumn(ItemRows& rows) {
